@@ -1,0 +1,186 @@
+#include "Like.h"
+
+#include <QChar>
+#include <sqlite3.h>
+
+namespace quarrow {
+
+namespace {
+
+constexpr char32_t kInvalidByteBase = 0x110000;
+
+// Decodes one UTF-8 sequence; a byte that does not start a valid sequence is
+// returned as kInvalidByteBase + byte and consumes one byte.
+char32_t decodeOne(std::string_view s, std::size_t& i) {
+    const auto b0 = static_cast<unsigned char>(s[i]);
+    if (b0 < 0x80) {
+        ++i;
+        return b0;
+    }
+    int length = 0;
+    char32_t c = 0;
+    char32_t min = 0;
+    if ((b0 & 0xE0) == 0xC0) {
+        length = 2;
+        c = b0 & 0x1F;
+        min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        length = 3;
+        c = b0 & 0x0F;
+        min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        length = 4;
+        c = b0 & 0x07;
+        min = 0x10000;
+    } else {
+        ++i;
+        return kInvalidByteBase + b0;
+    }
+    if (i + length > s.size()) {
+        ++i;
+        return kInvalidByteBase + b0;
+    }
+    for (int k = 1; k < length; ++k) {
+        const auto b = static_cast<unsigned char>(s[i + k]);
+        if ((b & 0xC0) != 0x80) {
+            ++i;
+            return kInvalidByteBase + b0;
+        }
+        c = (c << 6) | (b & 0x3F);
+    }
+    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+        ++i;
+        return kInvalidByteBase + b0;
+    }
+    i += length;
+    return c;
+}
+
+bool segmentMatchesAt(const std::vector<char32_t>& segment, const std::vector<char32_t>& text,
+                      std::size_t at) {
+    for (std::size_t k = 0; k < segment.size(); ++k) {
+        if (segment[k] != 0xFFFFFFFFu && segment[k] != text[at + k]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+char32_t LikePattern::fold(char32_t c) {
+    if (c < 0x80) {
+        return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
+    }
+    if (c >= kInvalidByteBase) return c;
+    return QChar::toCaseFolded(c);
+}
+
+void LikePattern::decodeFolded(std::string_view utf8, std::vector<char32_t>& out) {
+    out.clear();
+    out.reserve(utf8.size());
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        out.push_back(fold(decodeOne(utf8, i)));
+    }
+}
+
+LikePattern::LikePattern(std::string_view pattern, char32_t escape) : parts_(1) {
+    std::size_t i = 0;
+    while (i < pattern.size()) {
+        const char32_t c = decodeOne(pattern, i);
+        if (escape != 0 && c == escape) {
+            if (i < pattern.size()) parts_.back().push_back(fold(decodeOne(pattern, i)));
+        } else if (c == '%') {
+            parts_.emplace_back();
+        } else {
+            parts_.back().push_back(c == '_' ? kAnyOne : fold(c));
+        }
+    }
+}
+
+bool LikePattern::matches(std::string_view utf8) const {
+    thread_local std::vector<char32_t> text;
+    decodeFolded(utf8, text);
+
+    const auto& prefix = parts_.front();
+    if (parts_.size() == 1) {
+        return prefix.size() == text.size() && segmentMatchesAt(prefix, text, 0);
+    }
+    const auto& suffix = parts_.back();
+    if (prefix.size() + suffix.size() > text.size()) return false;
+    if (!segmentMatchesAt(prefix, text, 0)) return false;
+    const std::size_t end = text.size() - suffix.size();
+    if (!segmentMatchesAt(suffix, text, end)) return false;
+
+    // Leftmost placement of each middle part is always the best one, since
+    // only "%" can absorb a variable run.
+    std::size_t pos = prefix.size();
+    for (std::size_t s = 1; s + 1 < parts_.size(); ++s) {
+        const auto& part = parts_[s];
+        if (part.empty()) continue;
+        bool found = false;
+        for (; pos + part.size() <= end; ++pos) {
+            if (segmentMatchesAt(part, text, pos)) {
+                found = true;
+                break;
+            }
+        }
+        if (!found) return false;
+        pos += part.size();
+    }
+    return true;
+}
+
+namespace {
+
+void destroyPattern(void* p) { delete static_cast<LikePattern*>(p); }
+
+std::string_view textOf(sqlite3_value* value) {
+    const auto* bytes = reinterpret_cast<const char*>(sqlite3_value_text(value));
+    const int size = sqlite3_value_bytes(value);
+    return bytes != nullptr ? std::string_view(bytes, static_cast<std::size_t>(size))
+                            : std::string_view();
+}
+
+void likeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
+    for (int k = 0; k < argc; ++k) {
+        if (sqlite3_value_type(argv[k]) == SQLITE_NULL) return;  // result stays NULL
+    }
+    char32_t escape = 0;
+    if (argc == 3) {
+        const std::string_view e = textOf(argv[2]);
+        std::vector<char32_t> chars;
+        LikePattern::decodeFolded(e, chars);
+        if (chars.size() != 1) {
+            sqlite3_result_error(context, "ESCAPE expression must be a single character", -1);
+            return;
+        }
+        // The escape character is compared before folding.
+        std::size_t i = 0;
+        escape = decodeOne(e, i);
+    }
+    auto* pattern = static_cast<LikePattern*>(sqlite3_get_auxdata(context, 0));
+    if (pattern == nullptr) {
+        pattern = new LikePattern(textOf(argv[0]), escape);
+        sqlite3_set_auxdata(context, 0, pattern, destroyPattern);
+        // sqlite3_set_auxdata may have destroyed it already on failure.
+        pattern = static_cast<LikePattern*>(sqlite3_get_auxdata(context, 0));
+        if (pattern == nullptr) {
+            LikePattern once(textOf(argv[0]), escape);
+            sqlite3_result_int(context, once.matches(textOf(argv[1])) ? 1 : 0);
+            return;
+        }
+    }
+    sqlite3_result_int(context, pattern->matches(textOf(argv[1])) ? 1 : 0);
+}
+
+}  // namespace
+
+void RegisterLike(sqlite3* db) {
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    sqlite3_create_function_v2(db, "like", 2, flags, nullptr, likeFunction, nullptr, nullptr,
+                               nullptr);
+    sqlite3_create_function_v2(db, "like", 3, flags, nullptr, likeFunction, nullptr, nullptr,
+                               nullptr);
+}
+
+}  // namespace quarrow

@@ -1,0 +1,263 @@
+#include "Query.h"
+
+#include "../dialogs/Errors.h"
+#include "Connection.h"
+#include "Sqlite.h"
+#include "StatementText.h"
+
+#include <QRegularExpression>
+
+namespace quarrow {
+
+namespace {
+
+QString quotedIdentifier(const QString& name) {
+    QString quoted = name;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+// "SELECT * FROM name ..." reads one table whole; its name in group 1.
+const QRegularExpression& wholeTableSelect() {
+    static const QRegularExpression pattern(
+        QStringLiteral(R"(^\s*select\s+\*\s+from\s+("(?:[^"]|"")+"|\[[^\]]+\]|[\w$]+)(?=\s|;|$))"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+    return pattern;
+}
+
+QString unquoteIdentifier(QString name) {
+    if (name.startsWith(u'"')) return name.mid(1, name.size() - 2).replace(QStringLiteral("\"\""), QStringLiteral("\""));
+    if (name.startsWith(u'[')) return name.mid(1, name.size() - 2);
+    return name;
+}
+
+}  // namespace
+
+Query::Query(Connection* connection, const QString& name, QObject* parent)
+    : QObject(parent), connection_(connection) {
+    setObjectName(name);
+}
+
+void Query::clearSql() {
+    close();
+    sql_.clear();
+}
+
+void Query::addSql(const QString& line) { sql_.append(line); }
+
+void Query::requireField(const QString& field, const QString& controlName) {
+    requiredFields_.append({field, controlName});
+}
+
+void Query::open() {
+    if (isOpen()) return;
+    connection_->open();
+    sqlite3* db = connection_->handle();
+
+    QStringList literals;
+    const QString lifted = LiftStringLiterals(sqlText(), &literals);
+    QString table;
+    QString statement = lifted;
+    const QRegularExpressionMatch whole = wholeTableSelect().match(lifted);
+    if (whole.hasMatch()) {
+        table = unquoteIdentifier(whole.captured(1));
+        // The rowid travels in front of the columns so that rows can be
+        // written back; a table without one leaves the result read-only.
+        const qsizetype star = lifted.indexOf(u'*', whole.capturedStart(0));
+        statement = lifted.left(star) + QStringLiteral("rowid, ") + lifted.mid(star);
+    }
+
+    const QByteArray utf8 = statement.toUtf8();
+    std::unique_ptr<Statement> stmt;
+    try {
+        stmt = std::make_unique<Statement>(db, std::string_view(utf8.constData(), std::size_t(utf8.size())));
+    } catch (const EOleException&) {
+        if (table.isEmpty()) throw;
+        table.clear();
+        const QByteArray plain = lifted.toUtf8();
+        stmt = std::make_unique<Statement>(db, std::string_view(plain.constData(), std::size_t(plain.size())));
+    }
+    for (int k = 0; k < literals.size(); ++k) stmt->bindText(k + 1, literals[k]);
+
+    const int first = table.isEmpty() ? 0 : 1;
+    QStringList columns;
+    for (int c = first; c < stmt->columnCount(); ++c) columns.append(stmt->columnName(c));
+    auto result = std::make_unique<ResultSet>(columns);
+    std::vector<std::string_view> values(std::size_t(columns.size()));
+    while (stmt->step()) {
+        for (int c = 0; c < columns.size(); ++c) values[std::size_t(c)] = stmt->utf8(c + first);
+        result->appendRow(first == 1 ? stmt->int64(0) : 0, values);
+    }
+
+    for (const auto& [field, control] : requiredFields_) {
+        if (!columns.contains(field, Qt::CaseInsensitive)) {
+            throw EDatabaseError(QStringLiteral("%1: Field '%2' not found").arg(control, field));
+        }
+    }
+
+    emit aboutToReset();
+    result_ = std::move(result);
+    table_ = table;
+    current_ = result_->rowCount() > 0 ? 0 : -1;
+    emit resultReset();
+    emit currentRowChanged(current_);
+}
+
+void Query::close() {
+    if (!isOpen()) return;
+    emit aboutToReset();
+    result_.reset();
+    table_.clear();
+    current_ = -1;
+    emit resultReset();
+    emit currentRowChanged(current_);
+}
+
+void Query::setCurrentRow(int row) {
+    if (!isOpen() || row < 0 || row >= rowCount() || row == current_) return;
+    current_ = row;
+    emit currentRowChanged(current_);
+}
+
+int Query::fieldIndex(const QString& name) const {
+    if (!isOpen()) return -1;
+    const QStringList& columns = result_->columns();
+    for (int c = 0; c < columns.size(); ++c) {
+        if (columns[c].compare(name, Qt::CaseInsensitive) == 0) return c;
+    }
+    return -1;
+}
+
+void Query::fieldNotFound(const QString& name) const {
+    throw EDatabaseError(QStringLiteral("%1: Field '%2' not found").arg(objectName(), name));
+}
+
+QString Query::fieldByName(const QString& name) const {
+    const int index = fieldIndex(name);
+    if (index < 0) fieldNotFound(name);
+    return current_ >= 0 ? result_->value(current_, index) : QString();
+}
+
+qint64 Query::fieldByNameAsInteger(const QString& name) const {
+    const QString text = fieldByName(name);
+    if (text.isEmpty()) return 0;
+    bool ok = false;
+    const qint64 number = text.toLongLong(&ok);
+    if (!ok) throw EDatabaseError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    return number;
+}
+
+QString Query::field(int position) const {
+    const int count = isOpen() ? result_->columnCount() : 0;
+    if (position < 0 || position >= count) {
+        throw EDatabaseError(QStringLiteral("List index out of bounds (%1)").arg(position));
+    }
+    return current_ >= 0 ? result_->value(current_, position) : QString();
+}
+
+void Query::ensureModifiable() const {
+    if (!isOpen()) throw EDatabaseError(QStringLiteral("%1: Cannot perform this operation on a closed dataset").arg(objectName()));
+    if (table_.isEmpty()) throw EDatabaseError(QStringLiteral("%1: Cannot modify a read-only dataset").arg(objectName()));
+}
+
+std::vector<std::string> Query::readRow(std::int64_t rowid) const {
+    const QByteArray sql = QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(quotedIdentifier(table_)).toUtf8();
+    Statement read(connection_->handle(), std::string_view(sql.constData(), std::size_t(sql.size())));
+    read.bindInt64(1, rowid);
+    std::vector<std::string> row;
+    if (read.step()) {
+        for (int c = 0; c < read.columnCount(); ++c) row.emplace_back(read.utf8(c));
+    }
+    return row;
+}
+
+void Query::deleteCurrent() {
+    ensureModifiable();
+    if (current_ < 0) throw EDatabaseError(QStringLiteral("%1: Cannot perform this operation on an empty dataset").arg(objectName()));
+    const QByteArray sql = QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quotedIdentifier(table_)).toUtf8();
+    sqlite3* db = connection_->handle();
+    Statement remove(db, std::string_view(sql.constData(), std::size_t(sql.size())));
+    remove.bindInt64(1, result_->rowid(current_));
+    remove.step();
+    if (sqlite3_changes(db) == 0) {
+        throw EOleException(QStringLiteral("Row cannot be located for updating. Some values may have been changed since it was last read."));
+    }
+    const int row = current_;
+    emit aboutToRemoveRow(row);
+    result_->removeRow(row);
+    current_ = result_->rowCount() == 0 ? -1 : std::min(row, result_->rowCount() - 1);
+    emit rowRemoved(row);
+    emit currentRowChanged(current_);
+}
+
+namespace {
+
+std::vector<std::string_view> viewsOf(const std::vector<std::string>& row) {
+    return std::vector<std::string_view>(row.begin(), row.end());
+}
+
+}  // namespace
+
+void Query::updateRow(int row, const QMap<int, QString>& changes) {
+    ensureModifiable();
+    if (changes.isEmpty()) return;
+    QStringList assignments;
+    for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
+        assignments.append(quotedIdentifier(result_->columns().at(it.key())) + QStringLiteral(" = ?"));
+    }
+    const QByteArray sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                               .arg(quotedIdentifier(table_), assignments.join(QStringLiteral(", ")))
+                               .toUtf8();
+    sqlite3* db = connection_->handle();
+    const std::int64_t rowid = result_->rowid(row);
+    Transaction transaction(db);
+    {
+        Statement update(db, std::string_view(sql.constData(), std::size_t(sql.size())));
+        int index = 1;
+        for (const QString& value : changes) update.bindText(index++, value);
+        update.bindInt64(index, rowid);
+        update.step();
+        if (sqlite3_changes(db) == 0) {
+            throw EOleException(QStringLiteral("Row cannot be located for updating. Some values may have been changed since it was last read."));
+        }
+    }
+    const std::vector<std::string> stored = readRow(rowid);
+    transaction.commit();
+    result_->replaceRow(row, rowid, viewsOf(stored));
+    emit rowChanged(row);
+}
+
+int Query::insertRow(int at, const QMap<int, QString>& values) {
+    ensureModifiable();
+    sqlite3* db = connection_->handle();
+    QStringList names;
+    QStringList marks;
+    for (auto it = values.cbegin(); it != values.cend(); ++it) {
+        names.append(quotedIdentifier(result_->columns().at(it.key())));
+        marks.append(QStringLiteral("?"));
+    }
+    const QString text = names.isEmpty()
+        ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quotedIdentifier(table_))
+        : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+              .arg(quotedIdentifier(table_), names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+    const QByteArray sql = text.toUtf8();
+    Transaction transaction(db);
+    {
+        Statement insert(db, std::string_view(sql.constData(), std::size_t(sql.size())));
+        int index = 1;
+        for (const QString& value : values) insert.bindText(index++, value);
+        insert.step();
+    }
+    const std::int64_t rowid = sqlite3_last_insert_rowid(db);
+    const std::vector<std::string> stored = readRow(rowid);
+    transaction.commit();
+    const int row = std::clamp(at, 0, result_->rowCount());
+    emit aboutToInsertRow(row);
+    result_->insertRow(row, rowid, viewsOf(stored));
+    emit rowInserted(row);
+    current_ = row;
+    emit currentRowChanged(current_);
+    return row;
+}
+
+}  // namespace quarrow

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "ResultSet.h"
+
+#include <QMap>
+#include <QObject>
+#include <QStringList>
+#include <memory>
+
+namespace quarrow {
+
+class Connection;
+
+// A statement and, once opened, its whole result with a current row. When
+// the statement reads all columns of one table ("SELECT * FROM name ..."),
+// the result is updatable: the current row can be deleted or changed, in the
+// result and in the file at once.
+class Query : public QObject {
+    Q_OBJECT
+public:
+    Query(Connection* connection, const QString& name, QObject* parent = nullptr);
+
+    // Emptying the statement closes the result.
+    void clearSql();
+    void addSql(const QString& line);
+    QString sqlText() const { return sql_.join(u'\n'); }
+
+    void open();
+    void close();
+    bool isOpen() const { return result_ != nullptr; }
+    bool isEmpty() const { return rowCount() == 0; }
+    int rowCount() const { return result_ ? result_->rowCount() : 0; }
+    QStringList fieldNames() const { return result_ ? result_->columns() : QStringList(); }
+    bool canModify() const { return isOpen() && !table_.isEmpty(); }
+    const QString& tableName() const { return table_; }
+
+    int currentRow() const { return current_; }
+    void setCurrentRow(int row);
+
+    // Fields of the current row as text; an absent value reads as empty text.
+    int fieldIndex(const QString& name) const;  // -1 when the result has no such field
+    QString fieldByName(const QString& name) const;
+    qint64 fieldByNameAsInteger(const QString& name) const;
+    QString field(int position) const;
+    QString value(int row, int column) const { return result_->value(row, column); }
+
+    void deleteCurrent();
+    // Writes the changed columns of a row to the file in one transaction and
+    // then shows the row as the file holds it.
+    void updateRow(int row, const QMap<int, QString>& changes);
+    // Adds a row to the file and shows it at `at`; returns that index.
+    int insertRow(int at, const QMap<int, QString>& values);
+
+    // Controls bound to a field declare it, so that opening a result without
+    // it fails the way reading it would.
+    void requireField(const QString& field, const QString& controlName);
+
+signals:
+    void aboutToReset();
+    void resultReset();
+    void currentRowChanged(int row);
+    void aboutToRemoveRow(int row);
+    void rowRemoved(int row);
+    void aboutToInsertRow(int row);
+    void rowInserted(int row);
+    void rowChanged(int row);
+
+private:
+    [[noreturn]] void fieldNotFound(const QString& name) const;
+    void ensureModifiable() const;
+    std::vector<std::string> readRow(std::int64_t rowid) const;
+
+    Connection* connection_;
+    QStringList sql_;
+    std::unique_ptr<ResultSet> result_;
+    QString table_;
+    int current_ = -1;
+    QList<QPair<QString, QString>> requiredFields_;
+};
+
+}  // namespace quarrow

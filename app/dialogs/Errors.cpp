@@ -1,0 +1,67 @@
+#include "Errors.h"
+
+#include "Dialogs.h"
+
+#include <QApplication>
+#include <QWidget>
+#include <dlfcn.h>
+
+namespace quarrow {
+
+namespace {
+
+quintptr moduleOffset(const void* address) {
+    Dl_info info{};
+    if (address != nullptr && dladdr(address, &info) != 0 && info.dli_fbase != nullptr) {
+        return reinterpret_cast<quintptr>(address) - reinterpret_cast<quintptr>(info.dli_fbase);
+    }
+    return 0;
+}
+
+}  // namespace
+
+Exception::Exception(QString message, const char* className)
+    : message_(std::move(message)),
+      utf8_(message_.toUtf8()),
+      className_(className),
+      address_(moduleOffset(__builtin_return_address(0))) {}
+
+EAbort::EAbort() : Exception(QStringLiteral("Operation aborted"), "EAbort") {}
+
+void SilentAbort() { throw EAbort(); }
+
+namespace {
+
+void releaseMouseCapture() {
+    if (QWidget* grabber = QWidget::mouseGrabber()) {
+        grabber->releaseMouse();
+    }
+}
+
+// A message that ends in a letter or a digit gets a full stop; one that ends
+// in ".", "!", ")", a blank or a line break does not.
+QString withFullStop(QString message) {
+    if (!message.isEmpty() && message.back().unicode() > u'.') {
+        message += u'.';
+    }
+    return message;
+}
+
+}  // namespace
+
+void HandleError(const std::exception& error) {
+    releaseMouseCapture();
+    if (dynamic_cast<const EAbort*>(&error) != nullptr) {
+        return;
+    }
+    const auto* own = dynamic_cast<const Exception*>(&error);
+    const QString message = own != nullptr ? own->message() : QString::fromUtf8(error.what());
+    AppMessageBox(withFullStop(message), ApplicationTitle(), MB_OK | MB_ICONSTOP);
+}
+
+void HandleUnknownError() {
+    releaseMouseCapture();
+    AppMessageBox(QStringLiteral("Unknown error."), ApplicationTitle(), MB_OK | MB_ICONSTOP);
+}
+
+}  // namespace quarrow

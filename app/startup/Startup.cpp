@@ -1,0 +1,62 @@
+#include "Startup.h"
+
+#include "TForm1.h"
+#include "TForm2.h"
+#include "TForm3.h"
+#include "TForm4.h"
+#include "dialogs/Dialogs.h"
+#include "dialogs/Errors.h"
+
+#include <QApplication>
+#include <QScreen>
+
+namespace quarrow {
+
+namespace {
+
+void centreOnScreen(QWidget* window) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return;
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(screen->geometry().center());
+    window->move(frame.topLeft());
+}
+
+}  // namespace
+
+void CreateWindowSet() {
+    Form1 = new TForm1;
+    centreOnScreen(Form1);
+    Form1->show();
+    Form2 = new TForm2;
+    Form3 = new TForm3;
+    Form4 = new TForm4;
+}
+
+void DestroyWindowSet() {
+    delete Form4;
+    Form4 = nullptr;
+    delete Form3;
+    Form3 = nullptr;
+    delete Form2;
+    Form2 = nullptr;
+    delete Form1;
+    Form1 = nullptr;
+}
+
+int RunQuarrow(const std::function<void()>& createWindows) {
+    SetApplicationTitle(QStringLiteral("Quarrow"));
+    QApplication::setApplicationName(QStringLiteral("Quarrow"));
+    try {
+        createWindows();
+    } catch (const std::exception& error) {
+        ShowStartupErrorBox(error);
+        DestroyWindowSet();
+        return 1;
+    }
+    QApplication::exec();
+    DestroyWindowSet();
+    return 0;
+}
+
+}  // namespace quarrow

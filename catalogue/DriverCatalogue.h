@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+namespace quarrow {
+
+// The driver catalogue vek.mdb: how the windows connect to it and the
+// statements they run against its table_1.
+QString MainCatalogueConnectionString();
+QString AboutCatalogueConnectionString();
+
+// The search and count statements for search text `text`. The text goes in
+// as the body of a string literal, so an apostrophe is searched for
+// literally; "%" and "_" stay wildcards.
+QString DriverSearchStatement(const QString& text);
+QString DriverCountStatement(const QString& text);
+
+// Removes characters with codes 0 to 32 from both ends, and nothing else:
+// the no-break space stays.
+QString TrimControlCharacters(const QString& text);
+
+}  // namespace quarrow
