@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QDir>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+namespace quarrow::test {
+
+// What a modal dialog or message box showed when it was answered.
+struct SeenDialog {
+    bool seen = false;
+    QString objectName;  // "TMessageForm" for message dialogs, "AppMessageBox" for boxes
+    QString title;
+    QString text;        // the message as given, "&" and line breaks included
+    QStringList buttons; // captions, left to right
+    QString defaultButton;
+    int icon = 0;        // QMessageBox::Icon for boxes; the dialog's own for message dialogs
+};
+
+// Waits for the next modal dialog to appear (from a timer, while the code
+// under test runs its nested loop), records it, and presses the button with
+// `caption`. An empty caption closes it with Esc. Returns the record, filled
+// once the dialog has been answered.
+std::shared_ptr<SeenDialog> AnswerNextDialog(const QString& caption);
+
+// The same with a free action on the dialog widget.
+void WhenNextDialogAppears(std::function<void(QWidget* dialog)> action);
+
+// Describes a dialog widget (message dialog or message box).
+SeenDialog Describe(QWidget* dialog);
+
+// Records every target handed to the desktop while it lives.
+class RecordingLauncher {
+public:
+    RecordingLauncher();
+    ~RecordingLauncher();
+    QStringList targets;
+};
+
+// A fresh temporary folder made the current folder while the object lives.
+class TemporaryCurrentFolder {
+public:
+    TemporaryCurrentFolder();
+    ~TemporaryCurrentFolder();
+    QString path() const { return dir_.path(); }
+    QString filePath(const QString& name) const { return dir_.filePath(name); }
+
+private:
+    QTemporaryDir dir_;
+    QString previous_;
+};
+
+// Finds a named child of a window, failing the test (by returning null and
+// printing) when it is absent.
+template <typename T>
+T* Find(QWidget* window, const QString& name) {
+    return window->findChild<T*>(name);
+}
+
+// The folder with the built programs (quarrow, quarrow-catalogue).
+QString BuildDir();
+
+}  // namespace quarrow::test

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace quarrow {
+
+// Rows of a catalogue table, every value as text. A null QString (QString())
+// is stored as an absent value; an empty one as empty text.
+struct CatalogueTable {
+    QStringList columns;
+    QList<QStringList> rows;
+};
+
+enum class DriverTableLayout {
+    // table_1 as an FTS5 table with the trigram tokenizer over Наименование
+    // and every other column unindexed: the search statements use the index.
+    TrigramIndexed,
+    // A plain table, as a maker may build one: same results, slower search.
+    Plain,
+};
+
+// Writes a driver catalogue with table_1 in the given column order and the
+// rows in input order, recording `password` (none when empty). The file is
+// written under a temporary name and renamed into place, so a failed build
+// leaves nothing behind. Throws quarrow::Exception on failure.
+void WriteDriverCatalogue(const QString& path, const QString& password,
+                          const CatalogueTable& table,
+                          DriverTableLayout layout = DriverTableLayout::TrigramIndexed);
+
+// Writes a device catalogue: table `device` with `Код` INTEGER PRIMARY KEY
+// (numbered automatically for new rows) and `device` TEXT, then any further
+// columns of `table` as TEXT. `table.columns` must start with Код, device.
+void WriteDeviceCatalogue(const QString& path, const QString& password,
+                          const CatalogueTable& table);
+
+}  // namespace quarrow
