@@ -1,5 +1,7 @@
 #include "DriverCatalogue.h"
 
+#include "db/Connection.h"
+#include "db/Query.h"
 #include "db/StatementText.h"
 
 namespace quarrow {
@@ -30,6 +32,21 @@ QString DriverSearchStatement(const QString& text) {
 QString DriverCountStatement(const QString& text) {
     return QStringLiteral("select count(*) as url from table_1 WHERE Наименование LIKE '%") +
            QuoteLiteralBody(text) + QStringLiteral("%'");
+}
+
+qint64 RunDriverSearch(Connection& connection, Query& results, Query& counter,
+                       const QString& text) {
+    connection.open();
+    results.clearSql();
+    results.addSql(DriverSearchStatement(text));
+    results.open();
+    counter.close();
+    counter.clearSql();
+    counter.addSql(DriverCountStatement(text));
+    counter.open();
+    const qint64 found = counter.fieldByNameAsInteger(QStringLiteral("url"));
+    counter.close();
+    return found;
 }
 
 QString TrimControlCharacters(const QString& text) {

@@ -182,17 +182,7 @@ void TForm1::Button2Click() {
     DBGrid1->setFont(gridFont);
     DBGrid1->setFocus();
 
-    const QString text = Edit1->text();
-    ADOConnection1->open();
-    ADOQuery1->clearSql();
-    ADOQuery1->addSql(DriverSearchStatement(text));
-    ADOQuery1->open();
-    ADOQuery2->close();
-    ADOQuery2->clearSql();
-    ADOQuery2->addSql(DriverCountStatement(text));
-    ADOQuery2->open();
-    const qint64 found = ADOQuery2->fieldByNameAsInteger(QStringLiteral("url"));
-    ADOQuery2->close();
+    const qint64 found = RunDriverSearch(*ADOConnection1, *ADOQuery1, *ADOQuery2, Edit1->text());
 
     sLabel3->setText(QString::number(found));
     sLabel3->adjustSize();
