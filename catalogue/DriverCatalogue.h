@@ -21,8 +21,7 @@ class Query;
 // The search sequence: opens the connection when it is closed, replaces the
 // result query's statement with the search and opens it, then runs the count
 // on the counter query and closes it again. Returns the count.
-qint64 RunDriverSearch(Connection& connection, Query& results, Query& counter,
-                       const QString& text);
+qint64 RunDriverSearch(Connection& connection, Query& results, Query& counter, const QString& text);
 
 // Removes characters with codes 0 to 32 from both ends, and nothing else:
 // the no-break space stays.

@@ -93,21 +93,23 @@ void writeAtomically(const QString& path, const QString& password, Fill fill) {
 
 }  // namespace
 
-void WriteDriverCatalogue(const QString& path, const QString& password,
-                          const CatalogueTable& table, DriverTableLayout layout) {
+void WriteDriverCatalogue(const QString& path, const QString& password, const CatalogueTable& table,
+                          DriverTableLayout layout) {
     writeAtomically(path, password, [&](sqlite3* db) {
         QStringList columns;
         for (const QString& column : table.columns) {
             if (layout == DriverTableLayout::Plain) {
                 columns.append(quoted(column) + QStringLiteral(" TEXT"));
             } else {
-                columns.append(column == u"Наименование" ? quoted(column)
-                                                          : quoted(column) + QStringLiteral(" UNINDEXED"));
+                columns.append(column == u"Наименование"
+                                   ? quoted(column)
+                                   : quoted(column) + QStringLiteral(" UNINDEXED"));
             }
         }
         const QString create =
             layout == DriverTableLayout::Plain
-                ? QStringLiteral("CREATE TABLE table_1 (%1)").arg(columns.join(QStringLiteral(", ")))
+                ? QStringLiteral("CREATE TABLE table_1 (%1)")
+                      .arg(columns.join(QStringLiteral(", ")))
                 : QStringLiteral("CREATE VIRTUAL TABLE table_1 USING fts5(%1, tokenize='trigram')")
                       .arg(columns.join(QStringLiteral(", ")));
         const QByteArray sql = utf8(create);
@@ -119,7 +121,8 @@ void WriteDriverCatalogue(const QString& path, const QString& password,
 void WriteDeviceCatalogue(const QString& path, const QString& password,
                           const CatalogueTable& table) {
     if (table.columns.size() < 2 || table.columns[0] != u"Код" || table.columns[1] != u"device") {
-        throw Exception(QStringLiteral("A device catalogue starts with the columns Код and device."));
+        throw Exception(
+            QStringLiteral("A device catalogue starts with the columns Код and device."));
     }
     writeAtomically(path, password, [&](sqlite3* db) {
         QStringList columns{QStringLiteral("\"Код\" INTEGER PRIMARY KEY"),
@@ -127,8 +130,8 @@ void WriteDeviceCatalogue(const QString& path, const QString& password,
         for (qsizetype c = 2; c < table.columns.size(); ++c) {
             columns.append(quoted(table.columns[c]) + QStringLiteral(" TEXT"));
         }
-        const QByteArray sql =
-            utf8(QStringLiteral("CREATE TABLE device (%1)").arg(columns.join(QStringLiteral(", "))));
+        const QByteArray sql = utf8(
+            QStringLiteral("CREATE TABLE device (%1)").arg(columns.join(QStringLiteral(", "))));
         Exec(db, sql.constData());
         insertRows(db, QStringLiteral("device"), table);
     });

@@ -25,8 +25,7 @@ enum class DriverTableLayout {
 // rows in input order, recording `password` (none when empty). The file is
 // written under a temporary name and renamed into place, so a failed build
 // leaves nothing behind. Throws quarrow::Exception on failure.
-void WriteDriverCatalogue(const QString& path, const QString& password,
-                          const CatalogueTable& table,
+void WriteDriverCatalogue(const QString& path, const QString& password, const CatalogueTable& table,
                           DriverTableLayout layout = DriverTableLayout::TrigramIndexed);
 
 // Writes a device catalogue: table `device` with `Код` INTEGER PRIMARY KEY

@@ -5,11 +5,11 @@
 #include "Like.h"
 #include "Sqlite.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+#include <QDir>
+#include <QFileInfo>
 
 namespace quarrow {
 
@@ -31,7 +31,9 @@ sqlite3* Connection::handle() const {
     return db_;
 }
 
-bool Connection::isReadOnly() const { return db_ != nullptr && sqlite3_db_readonly(db_, "main") == 1; }
+bool Connection::isReadOnly() const {
+    return db_ != nullptr && sqlite3_db_readonly(db_, "main") == 1;
+}
 
 void Connection::open() {
     if (isOpen()) return;
@@ -94,14 +96,15 @@ void Connection::takeShareLock(const QByteArray& nativePath, const QString& file
     // that only read the file are never blocked by these.
     const int fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return;  // the engine reports an unreadable file itself
-    const bool exclusive = mode == ShareMode::DenyWrite || mode == ShareMode::Exclusive ||
-                           mode == ShareMode::DenyRead;
+    const bool exclusive =
+        mode == ShareMode::DenyWrite || mode == ShareMode::Exclusive || mode == ShareMode::DenyRead;
     if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
         ::close(fd);
-        throw EOleException(QStringLiteral(
-            "The file '%1' is already in use by another program that denies it to others. "
-            "Try again when that program has closed it.")
-                                .arg(fileName));
+        throw EOleException(
+            QStringLiteral(
+                "The file '%1' is already in use by another program that denies it to others. "
+                "Try again when that program has closed it.")
+                .arg(fileName));
     }
     lockFd_ = fd;
 }

@@ -22,7 +22,10 @@ public:
     const QString& connectionString() const { return connectionString_; }
     // A share mode set on the connection itself; the string's Mode wins when
     // both are given, as the data layer has always done.
-    void setMode(ShareMode mode) { explicitMode_ = mode; hasExplicitMode_ = true; }
+    void setMode(ShareMode mode) {
+        explicitMode_ = mode;
+        hasExplicitMode_ = true;
+    }
 
     void open();
     void close();

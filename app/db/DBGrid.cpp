@@ -31,7 +31,8 @@ void DBGrid::setDataSource(DataSource* source) {
     model_ = new DBGridModel(source, this);
     setModel(model_);
     connect(source->query(), &Query::currentRowChanged, this, &DBGrid::followCurrentRow);
-    connect(source->query(), &Query::resultReset, this, [this] { followCurrentRow(source_->query()->currentRow()); });
+    connect(source->query(), &Query::resultReset, this,
+            [this] { followCurrentRow(source_->query()->currentRow()); });
 }
 
 void DBGrid::setColumns(const QVector<DBGridColumn>& columns) {

@@ -17,9 +17,8 @@ DBGridModel::DBGridModel(DataSource* source, QObject* parent)
     connect(q, &Query::rowRemoved, this, [this](int) { endRemoveRows(); });
     connect(q, &Query::aboutToInsertRow, this, [this](int row) { beginInsertRows({}, row, row); });
     connect(q, &Query::rowInserted, this, [this](int) { endInsertRows(); });
-    connect(q, &Query::rowChanged, this, [this](int row) {
-        emit dataChanged(index(row, 0), index(row, columnCount() - 1));
-    });
+    connect(q, &Query::rowChanged, this,
+            [this](int row) { emit dataChanged(index(row, 0), index(row, columnCount() - 1)); });
     connect(q, &Query::currentRowChanged, this, [this](int row) {
         const int old = indicatorRow_;
         indicatorRow_ = row;
@@ -71,7 +70,8 @@ QVariant DBGridModel::data(const QModelIndex& index, int role) const {
 
 QVariant DBGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation == Qt::Vertical) {
-        if (role == Qt::DisplayRole) return section == query()->currentRow() ? QStringLiteral("\u25B6") : QString();
+        if (role == Qt::DisplayRole)
+            return section == query()->currentRow() ? QStringLiteral("\u25B6") : QString();
         if (role == Qt::TextAlignmentRole) return int(Qt::AlignCenter);
         return {};
     }

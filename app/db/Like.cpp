@@ -1,7 +1,7 @@
 #include "Like.h"
 
-#include <QChar>
 #include <sqlite3.h>
+#include <QChar>
 
 namespace quarrow {
 

@@ -26,7 +26,8 @@ const QRegularExpression& wholeTableSelect() {
 }
 
 QString unquoteIdentifier(QString name) {
-    if (name.startsWith(u'"')) return name.mid(1, name.size() - 2).replace(QStringLiteral("\"\""), QStringLiteral("\""));
+    if (name.startsWith(u'"'))
+        return name.mid(1, name.size() - 2).replace(QStringLiteral("\"\""), QStringLiteral("\""));
     if (name.startsWith(u'[')) return name.mid(1, name.size() - 2);
     return name;
 }
@@ -70,12 +71,14 @@ void Query::open() {
     const QByteArray utf8 = statement.toUtf8();
     std::unique_ptr<Statement> stmt;
     try {
-        stmt = std::make_unique<Statement>(db, std::string_view(utf8.constData(), std::size_t(utf8.size())));
+        stmt = std::make_unique<Statement>(
+            db, std::string_view(utf8.constData(), std::size_t(utf8.size())));
     } catch (const EOleException&) {
         if (table.isEmpty()) throw;
         table.clear();
         const QByteArray plain = lifted.toUtf8();
-        stmt = std::make_unique<Statement>(db, std::string_view(plain.constData(), std::size_t(plain.size())));
+        stmt = std::make_unique<Statement>(
+            db, std::string_view(plain.constData(), std::size_t(plain.size())));
     }
     for (int k = 0; k < literals.size(); ++k) stmt->bindText(k + 1, literals[k]);
 
@@ -156,13 +159,19 @@ QString Query::field(int position) const {
 }
 
 void Query::ensureModifiable() const {
-    if (!isOpen()) throw EDatabaseError(QStringLiteral("%1: Cannot perform this operation on a closed dataset").arg(objectName()));
-    if (table_.isEmpty()) throw EDatabaseError(QStringLiteral("%1: Cannot modify a read-only dataset").arg(objectName()));
+    if (!isOpen())
+        throw EDatabaseError(QStringLiteral("%1: Cannot perform this operation on a closed dataset")
+                                 .arg(objectName()));
+    if (table_.isEmpty())
+        throw EDatabaseError(
+            QStringLiteral("%1: Cannot modify a read-only dataset").arg(objectName()));
 }
 
 std::vector<std::string> Query::readRow(std::int64_t rowid) const {
-    const QByteArray sql = QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(quotedIdentifier(table_)).toUtf8();
-    Statement read(connection_->handle(), std::string_view(sql.constData(), std::size_t(sql.size())));
+    const QByteArray sql =
+        QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(quotedIdentifier(table_)).toUtf8();
+    Statement read(connection_->handle(),
+                   std::string_view(sql.constData(), std::size_t(sql.size())));
     read.bindInt64(1, rowid);
     std::vector<std::string> row;
     if (read.step()) {
@@ -173,14 +182,19 @@ std::vector<std::string> Query::readRow(std::int64_t rowid) const {
 
 void Query::deleteCurrent() {
     ensureModifiable();
-    if (current_ < 0) throw EDatabaseError(QStringLiteral("%1: Cannot perform this operation on an empty dataset").arg(objectName()));
-    const QByteArray sql = QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quotedIdentifier(table_)).toUtf8();
+    if (current_ < 0)
+        throw EDatabaseError(QStringLiteral("%1: Cannot perform this operation on an empty dataset")
+                                 .arg(objectName()));
+    const QByteArray sql =
+        QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quotedIdentifier(table_)).toUtf8();
     sqlite3* db = connection_->handle();
     Statement remove(db, std::string_view(sql.constData(), std::size_t(sql.size())));
     remove.bindInt64(1, result_->rowid(current_));
     remove.step();
     if (sqlite3_changes(db) == 0) {
-        throw EOleException(QStringLiteral("Row cannot be located for updating. Some values may have been changed since it was last read."));
+        throw EOleException(
+            QStringLiteral("Row cannot be located for updating. Some values may have been changed "
+                           "since it was last read."));
     }
     const int row = current_;
     emit aboutToRemoveRow(row);
@@ -203,11 +217,13 @@ void Query::updateRow(int row, const QMap<int, QString>& changes) {
     if (changes.isEmpty()) return;
     QStringList assignments;
     for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
-        assignments.append(quotedIdentifier(result_->columns().at(it.key())) + QStringLiteral(" = ?"));
+        assignments.append(quotedIdentifier(result_->columns().at(it.key())) +
+                           QStringLiteral(" = ?"));
     }
-    const QByteArray sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
-                               .arg(quotedIdentifier(table_), assignments.join(QStringLiteral(", ")))
-                               .toUtf8();
+    const QByteArray sql =
+        QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+            .arg(quotedIdentifier(table_), assignments.join(QStringLiteral(", ")))
+            .toUtf8();
     sqlite3* db = connection_->handle();
     const std::int64_t rowid = result_->rowid(row);
     Transaction transaction(db);
@@ -218,7 +234,9 @@ void Query::updateRow(int row, const QMap<int, QString>& changes) {
         update.bindInt64(index, rowid);
         update.step();
         if (sqlite3_changes(db) == 0) {
-            throw EOleException(QStringLiteral("Row cannot be located for updating. Some values may have been changed since it was last read."));
+            throw EOleException(
+                QStringLiteral("Row cannot be located for updating. Some values may have been "
+                               "changed since it was last read."));
         }
     }
     const std::vector<std::string> stored = readRow(rowid);
@@ -236,10 +254,12 @@ int Query::insertRow(int at, const QMap<int, QString>& values) {
         names.append(quotedIdentifier(result_->columns().at(it.key())));
         marks.append(QStringLiteral("?"));
     }
-    const QString text = names.isEmpty()
-        ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quotedIdentifier(table_))
-        : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-              .arg(quotedIdentifier(table_), names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+    const QString text =
+        names.isEmpty()
+            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quotedIdentifier(table_))
+            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                  .arg(quotedIdentifier(table_), names.join(QStringLiteral(", ")),
+                       marks.join(QStringLiteral(", ")));
     const QByteArray sql = text.toUtf8();
     Transaction transaction(db);
     {

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <sqlite3.h>
 #include <QByteArray>
 #include <QString>
-#include <sqlite3.h>
 #include <string_view>
 
 namespace quarrow {

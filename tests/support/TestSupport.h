@@ -16,10 +16,10 @@ struct SeenDialog {
     bool seen = false;
     QString objectName;  // "TMessageForm" for message dialogs, "AppMessageBox" for boxes
     QString title;
-    QString text;        // the message as given, "&" and line breaks included
-    QStringList buttons; // captions, left to right
+    QString text;         // the message as given, "&" and line breaks included
+    QStringList buttons;  // captions, left to right
     QString defaultButton;
-    int icon = 0;        // QMessageBox::Icon for boxes; the dialog's own for message dialogs
+    int icon = 0;  // QMessageBox::Icon for boxes; the dialog's own for message dialogs
 };
 
 // Waits for the next modal dialog to appear (from a timer, while the code

@@ -1,0 +1,389 @@
+#include "CatalogueWriter.h"
+#include "DriverCatalogue.h"
+#include "TestSupport.h"
+#include "db/Connection.h"
+#include "db/ConnectionString.h"
+#include "db/Like.h"
+#include "db/Query.h"
+#include "db/StatementText.h"
+#include "dialogs/Errors.h"
+
+#include <unistd.h>
+#include <QCryptographicHash>
+#include <QFile>
+#include <QtTest>
+
+using namespace quarrow;
+using quarrow::test::TemporaryCurrentFolder;
+
+namespace {
+
+const QStringList kDriverColumns{QStringLiteral("Наименование"), QStringLiteral("Устройство"),
+                                 QStringLiteral("os"),           QStringLiteral("Размер"),
+                                 QStringLiteral("Версия"),       QStringLiteral("url"),
+                                 QStringLiteral("URLdr"),        QStringLiteral("ver")};
+
+QStringList row(const QString& name) {
+    return {name,
+            QStringLiteral("Видеокарта"),
+            QStringLiteral("Windows XP"),
+            QStringLiteral("1 МБ"),
+            QStringLiteral("1.0"),
+            QStringLiteral("example.com/d.zip"),
+            QStringLiteral("http://example.com/d.zip"),
+            QStringLiteral("2026.12")};
+}
+
+QByteArray checksum(const QString& path) {
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+QString withPassword(const QString& password) {
+    return QStringLiteral(
+               "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=vek.mdb;"
+               "Jet OLEDB:Database Password=%1")
+        .arg(password);
+}
+
+}  // namespace
+
+class DataLayerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void likeMatchesLikeTheEngineWould_data();
+    void likeMatchesLikeTheEngineWould();
+    void connectionStringsParseKeyByKey();
+    void malformedConnectionStringsAreRefused_data();
+    void malformedConnectionStringsAreRefused();
+    void literalsAreLiftedOutOfStatements();
+    void openingChecksProviderFileAndPassword_data();
+    void openingChecksProviderFileAndPassword();
+    void openingNeverModifiesTheFile();
+    void searchFindsEveryLetterCaseOnBothLayouts_data();
+    void searchFindsEveryLetterCaseOnBothLayouts();
+    void typedTextNeverBecomesSql_data();
+    void typedTextNeverBecomesSql();
+    void fieldsByNameAndPosition();
+    void deletionRemovesFromResultAndFile();
+    void refusedDeletionKeepsTheRow();
+    void denyWriteConnectionsExcludeEachOther();
+};
+
+void DataLayerTest::likeMatchesLikeTheEngineWould_data() {
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("matches");
+    QTest::newRow("containment") << "%7300 GT%"
+                                 << "NVIDIA GeForce 7300 GT" << true;
+    QTest::newRow("latin case") << "%7300 gt%"
+                                << "NVIDIA GeForce 7300 GT" << true;
+    QTest::newRow("cyrillic case") << "%ВИДЕО%"
+                                   << "видеокарта" << true;
+    QTest::newRow("cyrillic lower pattern") << "%видео%"
+                                            << "ВИДЕОКАРТА" << true;
+    QTest::newRow("yo stays apart from ye") << "%Ё%"
+                                            << "Е" << false;
+    QTest::newRow("yo folds with its own case") << "%ё%"
+                                                << "ЁЛКА" << true;
+    QTest::newRow("underscore one char") << "a_c"
+                                         << "abc" << true;
+    QTest::newRow("underscore not zero chars") << "a_c"
+                                               << "ac" << false;
+    QTest::newRow("underscore one cyrillic char") << "%а_в%"
+                                                  << "абв" << true;
+    QTest::newRow("percent inside") << "%Ge%GT%"
+                                    << "GeForce 7300 GT" << true;
+    QTest::newRow("order matters") << "%GT%Ge%"
+                                   << "GeForce 7300 GT" << false;
+    QTest::newRow("empty matches empty") << "%%"
+                                         << "" << true;
+    QTest::newRow("anchored start") << "Ge%"
+                                    << "xGe" << false;
+    QTest::newRow("anchored end") << "%GT"
+                                  << "GTx" << false;
+    QTest::newRow("exact") << "abc"
+                           << "ABC" << true;
+    QTest::newRow("apostrophe literal") << "%o'b%"
+                                        << "O'Brien" << true;
+    QTest::newRow("greek final sigma folds") << "%Σ%"
+                                             << "ς" << true;
+    QTest::newRow("no-break space is not a blank") << "% %" << QString(QChar(0xA0)) << false;
+    QTest::newRow("overlapping prefix") << "%aab%"
+                                        << "aaab" << true;
+}
+
+void DataLayerTest::likeMatchesLikeTheEngineWould() {
+    QFETCH(QString, pattern);
+    QFETCH(QString, text);
+    QFETCH(bool, matches);
+    const QByteArray p = pattern.toUtf8();
+    const QByteArray t = text.toUtf8();
+    QCOMPARE(LikePattern(std::string_view(p.constData(), std::size_t(p.size())))
+                 .matches(std::string_view(t.constData(), std::size_t(t.size()))),
+             matches);
+}
+
+void DataLayerTest::connectionStringsParseKeyByKey() {
+    const ConnectionSettings main = ParseConnectionString(MainCatalogueConnectionString());
+    QCOMPARE(main.provider, QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
+    QCOMPARE(main.dataSource, QStringLiteral("vek.mdb"));
+    QCOMPARE(main.password, QStringLiteral("kavrel"));
+    QCOMPARE(main.mode, ShareMode::DenyNone);
+    QCOMPARE(main.values.value(QStringLiteral("extended properties")), QString());
+    QCOMPARE(main.values.value(QStringLiteral("jet oledb:don't copy locale on compact")),
+             QStringLiteral("False"));
+    QCOMPARE(main.values.size(), 19);
+
+    const ConnectionSettings about = ParseConnectionString(AboutCatalogueConnectionString());
+    QCOMPARE(about.dataSource, QStringLiteral("vek.mdb"));
+    QCOMPARE(about.password, QStringLiteral("kavrel"));
+
+    const ConnectionSettings quoted = ParseConnectionString(QStringLiteral(
+        "Provider=X;Data Source='my;file.mdb';Jet OLEDB:Database Password=\"a\"\"b\""));
+    QCOMPARE(quoted.dataSource, QStringLiteral("my;file.mdb"));
+    QCOMPARE(quoted.password, QStringLiteral("a\"b"));
+}
+
+void DataLayerTest::malformedConnectionStringsAreRefused_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("no equals") << "Provider";
+    QTest::newRow("unterminated quote") << "Provider=\"abc";
+    QTest::newRow("text after quote") << "Provider=\"abc\"x;";
+    QTest::newRow("unknown mode") << "Provider=X;Mode=Sideways";
+}
+
+void DataLayerTest::malformedConnectionStringsAreRefused() {
+    QFETCH(QString, text);
+    QVERIFY_THROWS_EXCEPTION(EOleException, ParseConnectionString(text));
+}
+
+void DataLayerTest::literalsAreLiftedOutOfStatements() {
+    QStringList values;
+    const QString lifted = LiftStringLiterals(
+        QStringLiteral("SELECT * FROM t WHERE a LIKE '%x''y%' AND \"b'c\" = 'z' -- it's\n"),
+        &values);
+    QCOMPARE(lifted, QStringLiteral("SELECT * FROM t WHERE a LIKE ? AND \"b'c\" = ? -- it's\n"));
+    QCOMPARE(values, QStringList({QStringLiteral("%x'y%"), QStringLiteral("z")}));
+}
+
+void DataLayerTest::openingChecksProviderFileAndPassword_data() {
+    QTest::addColumn<QString>("connectionString");
+    QTest::addColumn<bool>("createFile");
+    QTest::addColumn<QString>("recordedPassword");
+    QTest::addColumn<QString>("expectedError");
+    QTest::newRow("right password") << withPassword(QStringLiteral("kavrel")) << true << "kavrel"
+                                    << "";
+    QTest::newRow("wrong password") << withPassword(QStringLiteral("nope")) << true << "kavrel"
+                                    << "Not a valid password.";
+    QTest::newRow("no password given")
+        << QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=vek.mdb") << true
+        << "kavrel"
+        << "Not a valid password.";
+    QTest::newRow("file records none") << withPassword(QStringLiteral("anything")) << true << ""
+                                       << "";
+    QTest::newRow("missing file") << withPassword(QStringLiteral("kavrel")) << false << "kavrel"
+                                  << "Could not find file";
+    QTest::newRow("unknown provider")
+        << QStringLiteral("Provider=SQLOLEDB;Data Source=vek.mdb") << true << "kavrel"
+        << "Provider cannot be found. It may not be properly installed.";
+}
+
+void DataLayerTest::openingChecksProviderFileAndPassword() {
+    QFETCH(QString, connectionString);
+    QFETCH(bool, createFile);
+    QFETCH(QString, recordedPassword);
+    QFETCH(QString, expectedError);
+    TemporaryCurrentFolder folder;
+    if (createFile) {
+        WriteDriverCatalogue(folder.filePath(QStringLiteral("vek.mdb")), recordedPassword,
+                             {kDriverColumns, {row(QStringLiteral("a"))}});
+    }
+    Connection connection(connectionString);
+    try {
+        connection.open();
+        QVERIFY2(expectedError.isEmpty(), "opening should have failed");
+        QVERIFY(connection.isOpen());
+        connection.open();  // a second open does nothing
+        QVERIFY(connection.isOpen());
+    } catch (const EOleException& error) {
+        QVERIFY2(!expectedError.isEmpty(), qPrintable(error.message()));
+        QVERIFY2(error.message().startsWith(expectedError), qPrintable(error.message()));
+        QVERIFY(!connection.isOpen());
+    }
+}
+
+void DataLayerTest::openingNeverModifiesTheFile() {
+    TemporaryCurrentFolder folder;
+    const QString path = folder.filePath(QStringLiteral("vek.mdb"));
+    WriteDriverCatalogue(path, QStringLiteral("kavrel"),
+                         {kDriverColumns, {row(QStringLiteral("a"))}});
+    const QByteArray before = checksum(path);
+    {
+        Connection connection(MainCatalogueConnectionString());
+        Query results(&connection, QStringLiteral("ADOQuery1"));
+        Query counter(&connection, QStringLiteral("ADOQuery2"));
+        QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("a")), 1);
+    }
+    QCOMPARE(checksum(path), before);
+}
+
+void DataLayerTest::searchFindsEveryLetterCaseOnBothLayouts_data() {
+    QTest::addColumn<int>("layout");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("expected");
+    const QStringList geforce{QStringLiteral("NVIDIA GeForce 7300 GT"),
+                              QStringLiteral("geforce 7300 gt (mobile)")};
+    for (int layout : {int(DriverTableLayout::TrigramIndexed), int(DriverTableLayout::Plain)}) {
+        const QByteArray suffix = layout == 0 ? " (indexed)" : " (plain)";
+        QTest::newRow("7300 GT" + suffix) << layout << "7300 GT" << geforce;
+        QTest::newRow("7300 gt" + suffix) << layout << "7300 gt" << geforce;
+        QTest::newRow("cyrillic" + suffix)
+            << layout << "ВИДЕО" << QStringList{QStringLiteral("Видеокарта Radeon")};
+        QTest::newRow("nothing" + suffix) << layout << "zzz" << QStringList();
+        QTest::newRow("wildcard underscore" + suffix) << layout << "73_0 G" << geforce;
+        QTest::newRow("everything but null" + suffix)
+            << layout << ""
+            << QStringList{QStringLiteral("NVIDIA GeForce 7300 GT"),
+                           QStringLiteral("Видеокарта Radeon"),
+                           QStringLiteral("geforce 7300 gt (mobile)"), QString()};
+    }
+}
+
+void DataLayerTest::searchFindsEveryLetterCaseOnBothLayouts() {
+    QFETCH(int, layout);
+    QFETCH(QString, text);
+    QFETCH(QStringList, expected);
+    TemporaryCurrentFolder folder;
+    QStringList nullName = row(QString());
+    nullName[0] = QString();
+    QStringList emptyName = row(QString());
+    emptyName[0] = QStringLiteral("");
+    WriteDriverCatalogue(
+        folder.filePath(QStringLiteral("vek.mdb")), QStringLiteral("kavrel"),
+        {kDriverColumns,
+         {row(QStringLiteral("NVIDIA GeForce 7300 GT")), row(QStringLiteral("Видеокарта Radeon")),
+          row(QStringLiteral("geforce 7300 gt (mobile)")), nullName, emptyName}},
+        DriverTableLayout(layout));
+    Connection connection(MainCatalogueConnectionString());
+    Query results(&connection, QStringLiteral("ADOQuery1"));
+    Query counter(&connection, QStringLiteral("ADOQuery2"));
+    const qint64 count = RunDriverSearch(connection, results, counter, text);
+    QStringList names;
+    for (int r = 0; r < results.rowCount(); ++r) names.append(results.value(r, 0));
+    // The empty name stands in the expectation as a null QString: both read as empty text.
+    QCOMPARE(names, expected);
+    QCOMPARE(count, qint64(expected.size()));
+    QVERIFY(results.canModify());
+}
+
+void DataLayerTest::typedTextNeverBecomesSql_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("found");
+    QTest::newRow("injection") << "x' OR '1'='1" << 1;
+    QTest::newRow("apostrophe") << "O'Brien" << 1;
+    QTest::newRow("lone apostrophe") << "'" << 2;
+    QTest::newRow("statement end") << "'; DROP TABLE table_1; --" << 0;
+    QTest::newRow("double quote") << "\"" << 0;
+    QTest::newRow("nul") << QString(QChar(0)) << 0;
+    QTest::newRow("long") << QString(100000, u'x') << 0;
+}
+
+void DataLayerTest::typedTextNeverBecomesSql() {
+    QFETCH(QString, text);
+    QFETCH(int, found);
+    TemporaryCurrentFolder folder;
+    WriteDriverCatalogue(folder.filePath(QStringLiteral("vek.mdb")), QStringLiteral("kavrel"),
+                         {kDriverColumns,
+                          {row(QStringLiteral("name x' OR '1'='1 here")),
+                           row(QStringLiteral("O'Brien")), row(QStringLiteral("plain"))}});
+    Connection connection(MainCatalogueConnectionString());
+    Query results(&connection, QStringLiteral("ADOQuery1"));
+    Query counter(&connection, QStringLiteral("ADOQuery2"));
+    QCOMPARE(RunDriverSearch(connection, results, counter, text), qint64(found));
+    QCOMPARE(results.rowCount(), found);
+    QCOMPARE(RunDriverSearch(connection, results, counter, QString()), qint64(3));
+}
+
+void DataLayerTest::fieldsByNameAndPosition() {
+    TemporaryCurrentFolder folder;
+    WriteDriverCatalogue(folder.filePath(QStringLiteral("vek.mdb")), QStringLiteral("kavrel"),
+                         {kDriverColumns, {row(QStringLiteral("a"))}});
+    Connection connection(MainCatalogueConnectionString());
+    Query query(&connection, QStringLiteral("ADOQuery1"));
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, query.fieldByName(QStringLiteral("os")));
+    query.addSql(QStringLiteral("SELECT * FROM table_1"));
+    query.open();
+    QCOMPARE(query.fieldByName(QStringLiteral("OS")), QStringLiteral("Windows XP"));
+    QCOMPARE(query.field(1), QStringLiteral("Видеокарта"));
+    try {
+        query.fieldByName(QStringLiteral("missing"));
+        QFAIL("expected an error");
+    } catch (const EDatabaseError& error) {
+        QCOMPARE(error.message(), QStringLiteral("ADOQuery1: Field 'missing' not found"));
+    }
+    try {
+        query.field(8);
+        QFAIL("expected an error");
+    } catch (const EDatabaseError& error) {
+        QCOMPARE(error.message(), QStringLiteral("List index out of bounds (8)"));
+    }
+}
+
+void DataLayerTest::deletionRemovesFromResultAndFile() {
+    TemporaryCurrentFolder folder;
+    WriteDriverCatalogue(
+        folder.filePath(QStringLiteral("vek.mdb")), QStringLiteral("kavrel"),
+        {kDriverColumns,
+         {row(QStringLiteral("a1")), row(QStringLiteral("a2")), row(QStringLiteral("a3"))}});
+    Connection connection(MainCatalogueConnectionString());
+    Query results(&connection, QStringLiteral("ADOQuery1"));
+    Query counter(&connection, QStringLiteral("ADOQuery2"));
+    RunDriverSearch(connection, results, counter, QStringLiteral("a"));
+    results.setCurrentRow(2);
+    results.deleteCurrent();
+    QCOMPARE(results.rowCount(), 2);
+    QCOMPARE(results.currentRow(), 1);  // the last row went, its neighbour is current
+    results.setCurrentRow(0);
+    results.deleteCurrent();
+    QCOMPARE(results.fieldByName(QStringLiteral("Наименование")), QStringLiteral("a2"));
+    QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("a")), qint64(1));
+}
+
+void DataLayerTest::refusedDeletionKeepsTheRow() {
+    if (geteuid() == 0) QSKIP("file permissions do not bind the superuser");
+    TemporaryCurrentFolder folder;
+    const QString path = folder.filePath(QStringLiteral("vek.mdb"));
+    WriteDriverCatalogue(path, QStringLiteral("kavrel"),
+                         {kDriverColumns, {row(QStringLiteral("a"))}});
+    QFile::setPermissions(path, QFile::ReadOwner);
+    Connection connection(MainCatalogueConnectionString());
+    Query results(&connection, QStringLiteral("ADOQuery1"));
+    Query counter(&connection, QStringLiteral("ADOQuery2"));
+    RunDriverSearch(connection, results, counter, QStringLiteral("a"));
+    QVERIFY_THROWS_EXCEPTION(EOleException, results.deleteCurrent());
+    QCOMPARE(results.rowCount(), 1);
+    QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("a")), qint64(1));
+}
+
+void DataLayerTest::denyWriteConnectionsExcludeEachOther() {
+    TemporaryCurrentFolder folder;
+    WriteDeviceCatalogue(folder.filePath(QStringLiteral("dev.mdb")), QStringLiteral("kavrel"),
+                         {{QStringLiteral("Код"), QStringLiteral("device")},
+                          {{QStringLiteral("1"), QStringLiteral("x")}}});
+    const QString text = QStringLiteral(
+        "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=dev.mdb;Mode=Share Deny Write;"
+        "Jet OLEDB:Database Password=kavrel");
+    Connection first(text);
+    first.open();
+    Connection second(text);
+    QVERIFY_THROWS_EXCEPTION(EOleException, second.open());
+    first.close();
+    second.open();
+    QVERIFY(second.isOpen());
+}
+
+QTEST_MAIN(DataLayerTest)
+#include "tst_datalayer.moc"
