@@ -3,6 +3,11 @@
 #include <QProcess>
 #include <QStringList>
 
+#if defined(Q_OS_WIN)
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
 namespace quarrow {
 
 namespace {
@@ -13,12 +18,14 @@ ShellLauncher& launcher() {
 }  // namespace
 
 void StartDesktopOpener(const QString& target) {
-    // The target travels as one argument, never through a shell, so blanks,
-    // "&" and "#" reach the opener unchanged.
-#if defined(Q_OS_MACOS)
+    // The target travels as one argument, never through a command line that a
+    // shell would split, so blanks, "&", "#" and any letters arrive unchanged.
+    // What the opener makes of it is not our business: the result is ignored.
+#if defined(Q_OS_WIN)
+    ShellExecuteW(nullptr, L"open", reinterpret_cast<const wchar_t*>(target.utf16()), nullptr,
+                  nullptr, SW_HIDE);
+#elif defined(Q_OS_MACOS)
     QProcess::startDetached(QStringLiteral("open"), {target});
-#elif defined(Q_OS_WIN)
-    QProcess::startDetached(QStringLiteral("explorer.exe"), {target});
 #else
     QProcess::startDetached(QStringLiteral("xdg-open"), {target});
 #endif
