@@ -1,58 +1,137 @@
 #include "Dialogs.h"
 
+#include "DialogText.h"
 #include "Errors.h"
+#include "TMessageForm.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QScreen>
+#if defined(__GNUC__)
+#include <cxxabi.h>
+#endif
+#include <cstdlib>
+#include <memory>
+#include <typeinfo>
 
 namespace quarrow {
 
 namespace {
+
 QString& titleStorage() {
     static QString title = QStringLiteral("Quarrow");
     return title;
 }
+
+QMessageBox::Icon iconOf(int flags) {
+    switch (flags & 0xF0) {
+        case MB_ICONSTOP:
+            return QMessageBox::Critical;
+        case MB_ICONQUESTION:
+            return QMessageBox::Question;
+        case MB_ICONEXCLAMATION:
+            return QMessageBox::Warning;
+        case MB_ICONINFORMATION:
+            return QMessageBox::Information;
+        default:
+            return QMessageBox::NoIcon;
+    }
+}
+
+// Shows a desktop message box modally and returns its answer. The box is
+// owned by `owner`, which may go away while the box is open.
+int execMessageBox(QWidget* owner, const QString& objectName, const QString& text,
+                   const QString& caption, int flags) {
+    QPointer<QMessageBox> box = new QMessageBox(owner);
+    const auto deleteBox = qScopeGuard([&box] { delete box.data(); });
+    box->setObjectName(objectName);
+    box->setProperty("skinSection", QStringLiteral("DIALOG"));
+    box->setProperty("messageText", text);
+    box->setWindowTitle(caption);
+    box->setTextFormat(Qt::PlainText);
+    box->setText(NormaliseLineBreaks(text));
+    box->setIcon(iconOf(flags));
+    box->setProperty("iconKind", int(iconOf(flags)));
+    box->setWindowModality(Qt::ApplicationModal);
+
+    // Both buttons share one role, so that OK stands left of Cancel whatever
+    // the platform's usual order.
+    QPushButton* ok = box->addButton(QStringLiteral("OK"), QMessageBox::ActionRole);
+    ok->setObjectName(QStringLiteral("OK"));
+    QPushButton* cancel = nullptr;
+    if ((flags & 0xF) == MB_OKCANCEL) {
+        cancel = box->addButton(QStringLiteral("Cancel"), QMessageBox::ActionRole);
+        cancel->setObjectName(QStringLiteral("Cancel"));
+    }
+    box->setDefaultButton(ok);
+    box->setEscapeButton(cancel != nullptr ? cancel : ok);
+    const int escapeAnswer = cancel != nullptr ? IDCANCEL : IDOK;
+
+    box->exec();
+    if (box.isNull()) return escapeAnswer;
+    QAbstractButton* clicked = box->clickedButton();
+    if (clicked == ok) return IDOK;
+    if (clicked == cancel) return IDCANCEL;
+    return escapeAnswer;
+}
+
+// Makes the window that was active when it was created active again, with
+// the focus where it was, however the scope is left.
+class ActiveWindowKeeper {
+public:
+    ActiveWindowKeeper()
+        : window_(QApplication::activeWindow()), focus_(QApplication::focusWidget()) {}
+    ~ActiveWindowKeeper() {
+        if (window_ && window_->isVisible()) window_->activateWindow();
+        if (focus_ && focus_->isVisible()) focus_->setFocus(Qt::ActiveWindowFocusReason);
+    }
+    QWidget* window() const { return window_; }
+    ActiveWindowKeeper(const ActiveWindowKeeper&) = delete;
+    ActiveWindowKeeper& operator=(const ActiveWindowKeeper&) = delete;
+
+private:
+    QPointer<QWidget> window_;
+    QPointer<QWidget> focus_;
+};
+
+QString typeName(const std::type_info& type) {
+#if defined(__GNUC__)
+    int status = 0;
+    std::unique_ptr<char, void (*)(void*)> name(
+        abi::__cxa_demangle(type.name(), nullptr, nullptr, &status), std::free);
+    if (status == 0 && name != nullptr) return QString::fromUtf8(name.get());
+#endif
+    return QString::fromUtf8(type.name());
+}
+
+QString startupErrorText(const std::exception_ptr& error) {
+    const QString module = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    try {
+        std::rethrow_exception(error);
+    } catch (const Exception& own) {
+        return StartupErrorText(QString::fromLatin1(own.className()),
+                                own.moduleName().isEmpty() ? module : own.moduleName(),
+                                own.address(), own.message());
+    } catch (const std::exception& other) {
+        return StartupErrorText(typeName(typeid(other)), module, 0,
+                                QString::fromUtf8(other.what()));
+    } catch (...) {
+        return StartupErrorText(QStringLiteral("Exception"), module, 0, QString());
+    }
+}
+
 }  // namespace
 
 QString ApplicationTitle() { return titleStorage(); }
 void SetApplicationTitle(const QString& title) { titleStorage() = title; }
 
 int ShowMessageDialog(const QString& text, MsgDlgType type, MsgDlgButtons buttons, int) {
-    QMessageBox box;
-    box.setObjectName(QStringLiteral("TMessageForm"));
-    box.setText(text);
-    switch (type) {
-        case MsgDlgType::Warning:
-            box.setWindowTitle(QStringLiteral("Warning"));
-            box.setIcon(QMessageBox::Warning);
-            break;
-        case MsgDlgType::Error:
-            box.setWindowTitle(QStringLiteral("Error"));
-            box.setIcon(QMessageBox::Critical);
-            break;
-        case MsgDlgType::Information:
-            box.setWindowTitle(QStringLiteral("Information"));
-            box.setIcon(QMessageBox::Information);
-            break;
-        case MsgDlgType::Confirmation:
-            box.setWindowTitle(QStringLiteral("Confirm"));
-            box.setIcon(QMessageBox::Question);
-            break;
-        case MsgDlgType::Custom:
-            box.setWindowTitle(ApplicationTitle());
-            break;
-    }
-    QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-    QPushButton* cancel = nullptr;
-    if (buttons.testFlag(MsgDlgBtn::Cancel)) {
-        cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    }
-    box.setDefaultButton(ok);
-    box.setEscapeButton(cancel != nullptr ? cancel : ok);
-    box.exec();
-    return box.clickedButton() == ok ? mrOk : mrCancel;
+    TMessageForm form(text, type, buttons);
+    return form.exec();
 }
 
 void ShowPlainMessage(const QString& text) {
@@ -60,48 +139,30 @@ void ShowPlainMessage(const QString& text) {
 }
 
 int AppMessageBox(const QString& text, const QString& caption, int flags) {
-    QMessageBox box(QApplication::activeWindow());
-    box.setObjectName(QStringLiteral("AppMessageBox"));
-    box.setWindowTitle(caption);
-    box.setText(text);
-    box.setTextFormat(Qt::PlainText);
-    if ((flags & 0xF0) == MB_ICONSTOP) box.setIcon(QMessageBox::Critical);
-    if ((flags & 0xF0) == MB_ICONQUESTION) box.setIcon(QMessageBox::Question);
-    QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-    QPushButton* cancel = nullptr;
-    if ((flags & 0xF) == MB_OKCANCEL) {
-        cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    }
-    box.setDefaultButton(ok);
-    box.setEscapeButton(cancel != nullptr ? cancel : ok);
-    box.exec();
-    return box.clickedButton() == ok ? IDOK : IDCANCEL;
+    const ActiveWindowKeeper keeper;
+    return execMessageBox(keeper.window(), QStringLiteral("AppMessageBox"), text, caption, flags);
 }
 
-QString StartupErrorText(const std::exception& error) {
-    const auto* own = dynamic_cast<const Exception*>(&error);
-    const QString kind = own != nullptr ? QString::fromLatin1(own->className())
-                                        : QStringLiteral("Exception");
-    const QString message = own != nullptr ? own->message() : QString::fromUtf8(error.what());
-    const quintptr address = own != nullptr ? own->address() : 0;
-    const QString module = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+QString StartupErrorText(const QString& typeName, const QString& moduleName, quintptr address,
+                         const QString& message) {
+    const QString hex = QStringLiteral("%1").arg(address, 8, 16, QLatin1Char('0')).toUpper();
+    const QString fullStop =
+        !message.isEmpty() && !message.endsWith(u'.') ? QStringLiteral(".") : QString();
     return QStringLiteral("Exception %1 in module %2 at %3.\r\n%4%5\r\n")
-        .arg(kind, module,
-             QStringLiteral("%1").arg(quint32(address), 8, 16, QLatin1Char('0')).toUpper(),
-             message,
-             (!message.isEmpty() && !message.endsWith(u'.')) ? QStringLiteral(".") : QString());
+        .arg(typeName, moduleName, hex, message, fullStop);
 }
 
-void ShowStartupErrorBox(const std::exception& error) {
-    QMessageBox box;
-    box.setObjectName(QStringLiteral("StartupErrorBox"));
-    box.setWindowTitle(QStringLiteral("Application Error"));
-    box.setText(StartupErrorText(error));
-    box.setTextFormat(Qt::PlainText);
-    box.setIcon(QMessageBox::Critical);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
-    box.exec();
+void ShowStartupErrorBox(const std::exception_ptr& error) {
+    execMessageBox(nullptr, QStringLiteral("StartupErrorBox"), startupErrorText(error),
+                   QStringLiteral("Application Error"), MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+}
+
+void CentreOnScreen(QWidget* window) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return;
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(screen->geometry().center());
+    window->move(frame.topLeft());
 }
 
 }  // namespace quarrow

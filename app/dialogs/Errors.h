@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QString>
-#include <exception>
 #include <QtGlobal>
+#include <exception>
 
 class QWidget;
 
@@ -15,15 +15,18 @@ public:
     explicit Exception(QString message, const char* className = "Exception");
     const QString& message() const { return message_; }
     const char* className() const { return className_; }
-    // Where the error was raised, as an offset into the module that raised it.
+    // Where the error was raised, as an offset into the module that raised it,
+    // and that module's file name without folder (empty when unknown).
     quintptr address() const { return address_; }
+    QString moduleName() const;
     const char* what() const noexcept override { return utf8_.constData(); }
 
 private:
     QString message_;
     QByteArray utf8_;
     const char* className_;
-    quintptr address_;
+    quintptr address_ = 0;
+    const char* module_ = nullptr;
 };
 
 // The silent abort: ends the running handler and every handler that called

@@ -5,28 +5,14 @@
 #include "TForm3.h"
 #include "TForm4.h"
 #include "dialogs/Dialogs.h"
-#include "dialogs/Errors.h"
 
 #include <QApplication>
-#include <QScreen>
 
 namespace quarrow {
 
-namespace {
-
-void centreOnScreen(QWidget* window) {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr) return;
-    QRect frame = window->frameGeometry();
-    frame.moveCenter(screen->geometry().center());
-    window->move(frame.topLeft());
-}
-
-}  // namespace
-
 void CreateWindowSet() {
     Form1 = new TForm1;
-    centreOnScreen(Form1);
+    CentreOnScreen(Form1);
     Form1->show();
     Form2 = new TForm2;
     Form3 = new TForm3;
@@ -49,8 +35,8 @@ int RunQuarrow(const std::function<void()>& createWindows) {
     QApplication::setApplicationName(QStringLiteral("Quarrow"));
     try {
         createWindows();
-    } catch (const std::exception& error) {
-        ShowStartupErrorBox(error);
+    } catch (...) {
+        ShowStartupErrorBox(std::current_exception());
         DestroyWindowSet();
         return 1;
     }

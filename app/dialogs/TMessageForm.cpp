@@ -1,0 +1,144 @@
+#include "TMessageForm.h"
+
+#include "DialogText.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace quarrow {
+
+namespace {
+
+struct Kind {
+    QString caption;
+    QMessageBox::Icon icon;
+    QStyle::StandardPixmap pixmap;
+};
+
+Kind kindOf(MsgDlgType type) {
+    switch (type) {
+        case MsgDlgType::Warning:
+            return {QStringLiteral("Warning"), QMessageBox::Warning, QStyle::SP_MessageBoxWarning};
+        case MsgDlgType::Error:
+            return {QStringLiteral("Error"), QMessageBox::Critical, QStyle::SP_MessageBoxCritical};
+        case MsgDlgType::Information:
+            return {QStringLiteral("Information"), QMessageBox::Information,
+                    QStyle::SP_MessageBoxInformation};
+        case MsgDlgType::Confirmation:
+            return {QStringLiteral("Confirm"), QMessageBox::Question,
+                    QStyle::SP_MessageBoxQuestion};
+        case MsgDlgType::Custom:
+            break;
+    }
+    return {ApplicationTitle(), QMessageBox::NoIcon, QStyle::SP_CustomBase};
+}
+
+int maximumTextWidth() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen != nullptr ? screen->geometry().width() / 2 : QWIDGETSIZE_MAX;
+}
+
+}  // namespace
+
+TMessageForm::TMessageForm(const QString& text, MsgDlgType type, MsgDlgButtons buttons,
+                           QWidget* parent)
+    : QDialog(parent) {
+    setObjectName(QStringLiteral("TMessageForm"));
+    setProperty("skinSection", QStringLiteral("FORM"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setWindowModality(Qt::ApplicationModal);
+    setFont(QApplication::font("QMessageBoxLabel"));
+    setWindowTitle(kindOf(type).caption);
+    setProperty("iconKind", int(kindOf(type).icon));
+
+    auto* body = new QHBoxLayout;
+    if (QLabel* image = addIcon(type)) body->addWidget(image, 0, Qt::AlignTop);
+    body->addWidget(addMessage(text), 0, Qt::AlignTop);
+
+    if (!buttons.testFlag(MsgDlgBtn::Cancel)) buttons |= MsgDlgBtn::OK;
+    QList<QPushButton*> row;
+    if (buttons.testFlag(MsgDlgBtn::OK)) row.append(addButton(QStringLiteral("OK"), mrOk));
+    if (buttons.testFlag(MsgDlgBtn::Cancel)) {
+        row.append(addButton(QStringLiteral("Cancel"), mrCancel));
+    }
+    cancelButton_ = row.back();
+    row.front()->setDefault(true);
+    row.front()->setFocus();
+
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addStretch();
+    int width = 0;
+    for (QPushButton* button : row) width = qMax(width, button->sizeHint().width());
+    for (QPushButton* button : row) {
+        button->setFixedWidth(width);
+        buttonRow->addWidget(button);
+    }
+    buttonRow->addStretch();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    layout->addLayout(body);
+    layout->addLayout(buttonRow);
+
+    // A closed dialog that no button ended answers as its close box does.
+    setResult(mrCancel);
+    adjustSize();
+    CentreOnScreen(this);
+}
+
+QLabel* TMessageForm::addIcon(MsgDlgType type) {
+    const Kind kind = kindOf(type);
+    if (kind.icon == QMessageBox::NoIcon) return nullptr;
+    auto* image = new QLabel(this);
+    image->setObjectName(QStringLiteral("Image"));
+    const int size = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
+    image->setPixmap(style()->standardIcon(kind.pixmap, nullptr, this).pixmap(size, size));
+    return image;
+}
+
+QLabel* TMessageForm::addMessage(const QString& text) {
+    auto* message = new QLabel(this);
+    message->setObjectName(QStringLiteral("Message"));
+    message->setProperty("messageText", text);
+    message->setTextFormat(Qt::RichText);
+    message->setTextInteractionFlags(Qt::NoTextInteraction);
+    message->setText(AccessKeyHtml(text));
+    message->ensurePolished();
+    const int width = qMin(message->sizeHint().width(), maximumTextWidth());
+    message->setWordWrap(true);
+    message->setFixedSize(width, message->heightForWidth(width));
+    return message;
+}
+
+QPushButton* TMessageForm::addButton(const QString& caption, int result) {
+    auto* button = new QPushButton(caption, this);
+    button->setObjectName(caption);
+    connect(button, &QPushButton::clicked, this, [this, result] { done(result); });
+    return button;
+}
+
+void TMessageForm::reject() { done(mrCancel); }
+
+void TMessageForm::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Cancel)) {
+        cancelButton_->click();
+        return;
+    }
+    // Where no window manager closes the window on Alt+F4, the dialog does.
+    if (event->key() == Qt::Key_F4 && event->modifiers() == Qt::AltModifier) {
+        close();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+}  // namespace quarrow
