@@ -1,7 +1,7 @@
 #include "Like.h"
 
 #include <sqlite3.h>
-#include <QChar>
+#include "IndexFolding.h"
 
 namespace quarrow {
 
@@ -71,7 +71,7 @@ char32_t LikePattern::fold(char32_t c) {
         return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
     }
     if (c >= kInvalidByteBase) return c;
-    return QChar::toCaseFolded(c);
+    return IndexFold(c);
 }
 
 void LikePattern::decodeFolded(std::string_view utf8, std::vector<char32_t>& out) {

@@ -10,7 +10,8 @@ namespace quarrow {
 
 // A compiled LIKE pattern over UTF-8 text: "%" matches any run of characters,
 // "_" exactly one, and letters compare by Unicode simple case folding, so
-// Cyrillic and Latin letter case are both ignored. Bytes that are not valid
+// Cyrillic and Latin letter case are both ignored. The folding is the one the
+// catalogue's trigram index uses, so indexed and plain searches agree. Bytes that are not valid
 // UTF-8 stand for themselves and match only "_" or the same byte.
 class LikePattern {
 public:

@@ -56,7 +56,7 @@ void Query::open() {
     sqlite3* db = connection_->handle();
 
     QStringList literals;
-    const QString lifted = LiftStringLiterals(sqlText(), &literals);
+    const QString lifted = AvoidTrigramFault(LiftStringLiterals(sqlText(), &literals), literals);
     QString table;
     QString statement = lifted;
     const QRegularExpressionMatch whole = wholeTableSelect().match(lifted);

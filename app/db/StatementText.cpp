@@ -1,5 +1,7 @@
 #include "StatementText.h"
 
+#include <QRegularExpression>
+
 namespace quarrow {
 
 QString QuoteLiteralBody(const QString& text) {
@@ -67,6 +69,50 @@ QString LiftStringLiterals(const QString& sql, QStringList* values) {
         }
     }
     return out;
+}
+
+namespace {
+
+bool defeatsTrigramIndex(const QString& pattern) {
+    const QByteArray utf8 = pattern.toUtf8();
+    int bytes = 0;
+    int characters = 0;
+    // The index reads the pattern only up to its first NUL.
+    for (qsizetype i = 0; i <= utf8.size(); ++i) {
+        const char b = i < utf8.size() ? utf8[i] : '\0';
+        if (b == '%' || b == '_' || b == '\0') {
+            if (bytes >= 3 && characters < 3) return true;
+            if (b == '\0') return false;
+            bytes = 0;
+            characters = 0;
+            continue;
+        }
+        ++bytes;
+        if ((static_cast<unsigned char>(b) & 0xC0) != 0x80) ++characters;
+    }
+    return false;
+}
+
+}  // namespace
+
+QString AvoidTrigramFault(const QString& liftedSql, const QStringList& values) {
+    static const QRegularExpression likeParameter(
+        QStringLiteral(R"(("(?:[^"]|"")+"|\[[^\]]+\]|[\w$]+)(\s+(?:not\s+)?like\s+\?))"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+    QString result;
+    qsizetype copied = 0;
+    QRegularExpressionMatchIterator it = likeParameter.globalMatch(liftedSql);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        const qsizetype question = match.capturedEnd(2) - 1;
+        const qsizetype index = QStringView(liftedSql).left(question).count(u'?');
+        if (index >= values.size() || !defeatsTrigramIndex(values[index])) continue;
+        result += QStringView(liftedSql).mid(copied, match.capturedStart(1) - copied);
+        result += u'+';
+        copied = match.capturedStart(1);
+    }
+    result += QStringView(liftedSql).mid(copied);
+    return result;
 }
 
 }  // namespace quarrow

@@ -14,4 +14,11 @@ QString QuoteLiteralBody(const QString& text);
 // text, whatever its length or the characters in it (NUL included).
 QString LiftStringLiterals(const QString& sql, QStringList* values);
 
+// The engine's trigram index (SQLite 3.40) finds nothing for a LIKE pattern
+// with a literal run of three or more bytes but fewer than three characters,
+// such as "%жж%". For statements whose lifted literals include such a
+// pattern, this keeps the engine from using the index for the comparison
+// ("+column LIKE ?"), so it scans instead and the result stays right.
+QString AvoidTrigramFault(const QString& liftedSql, const QStringList& values);
+
 }  // namespace quarrow

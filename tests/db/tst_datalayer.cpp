@@ -242,6 +242,8 @@ void DataLayerTest::searchFindsEveryLetterCaseOnBothLayouts_data() {
         QTest::newRow("7300 gt" + suffix) << layout << "7300 gt" << geforce;
         QTest::newRow("cyrillic" + suffix)
             << layout << "ВИДЕО" << QStringList{QStringLiteral("Видеокарта Radeon")};
+        QTest::newRow("two cyrillic letters" + suffix)
+            << layout << "ЕО" << QStringList{QStringLiteral("Видеокарта Radeon")};
         QTest::newRow("nothing" + suffix) << layout << "zzz" << QStringList();
         QTest::newRow("wildcard underscore" + suffix) << layout << "73_0 G" << geforce;
         QTest::newRow("everything but null" + suffix)
