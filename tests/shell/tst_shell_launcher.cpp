@@ -1,0 +1,150 @@
+#include "TestSupport.h"
+#include "shell/Endpoints.h"
+#include "shell/OpenInShell.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace quarrow;
+using namespace quarrow::test;
+
+namespace {
+
+const QString kHome = QStringLiteral("http://") + QStringLiteral(QUARROW_HOME_HOST);
+const QString kCatalogue = QStringLiteral("http://") + QStringLiteral(QUARROW_CATALOGUE_HOST);
+
+// An `xdg-open` stand-in: writes how many arguments it got, each argument on
+// a line of its own and the folder it runs in, then moves the record into
+// place, so that a record that exists is complete.
+class FakeOpener {
+public:
+    FakeOpener() : previousPath_(qgetenv("PATH")) {
+        QFile script(dir_.filePath(QStringLiteral("xdg-open")));
+        if (!script.open(QIODevice::WriteOnly)) return;
+        script.write(
+            "#!/bin/sh\n"
+            "record=\"" +
+            QFile::encodeName(recordPath()) +
+            "\"\n"
+            "{ printf '%s\\n' \"$#\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; pwd; }"
+            " > \"$record.part\"\n"
+            "mv \"$record.part\" \"$record\"\n");
+        script.close();
+        script.setPermissions(script.permissions() | QFile::ExeOwner);
+        qputenv("PATH", QFile::encodeName(dir_.path()) + ':' + previousPath_);
+    }
+    ~FakeOpener() { qputenv("PATH", previousPath_); }
+
+    QString recordPath() const { return dir_.filePath(QStringLiteral("opened.txt")); }
+    QStringList record() const {
+        QFile file(recordPath());
+        if (!file.open(QIODevice::ReadOnly)) return {};
+        QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+        if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
+        return lines;
+    }
+
+private:
+    QTemporaryDir dir_;
+    QByteArray previousPath_;
+};
+
+QString canonical(const QString& folder) { return QFileInfo(folder).canonicalFilePath(); }
+
+}  // namespace
+
+class ShellLauncherTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void endpoints_data();
+    void endpoints();
+    void targetsReachTheLauncherUnchanged_data();
+    void targetsReachTheLauncherUnchanged();
+    void sameTargetTwiceIsOpenedTwice();
+    void desktopOpenerGetsTheTargetAsOneArgument_data();
+    void desktopOpenerGetsTheTargetAsOneArgument();
+};
+
+void ShellLauncherTest::endpoints_data() {
+    QTest::addColumn<QString>("actual");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("home page, no slash after the host") << HomePageUrl() << kHome;
+    QTest::newRow("site search") << SiteSearchUrl()
+                                 << kHome + QStringLiteral("/index.php?do=search");
+    QTest::newRow("catalogue search")
+        << CatalogueSearchUrl() << kCatalogue + QStringLiteral("/search/?q=");
+    QTest::newRow("support page") << SupportPageUrl() << kCatalogue + QStringLiteral("/index/0-3");
+    QTest::newRow("catalogue as the messages name it")
+        << CatalogueAddress() << QStringLiteral("www.") + QStringLiteral(QUARROW_CATALOGUE_HOST);
+    QTest::newRow("device lookup")
+        << DeviceLookupUrl()
+        << QStringLiteral("http://www.pcidatabase.com/search.php?device_search_str=");
+    QTest::newRow("vendor lookup")
+        << VendorLookupUrl()
+        << QStringLiteral("http://www.pcidatabase.com/search.php?vendor_search_str=");
+    QTest::newRow("hardware-ID site")
+        << HardwareIdSiteUrl() << QStringLiteral("http://devid.info/ru/");
+    QTest::newRow("device-manager script, bare name")
+        << DeviceManagerScript() << QStringLiteral("dz.cmd");
+}
+
+void ShellLauncherTest::endpoints() {
+    QFETCH(QString, actual);
+    QFETCH(QString, expected);
+    QCOMPARE(actual, expected);
+}
+
+void ShellLauncherTest::targetsReachTheLauncherUnchanged_data() {
+    QTest::addColumn<QString>("target");
+    QTest::newRow("blank after the =") << CatalogueSearchUrl() + QStringLiteral("7300 GT");
+    QTest::newRow("empty text appended") << CatalogueSearchUrl();
+    QTest::newRow("blanks at the ends") << CatalogueSearchUrl() + QStringLiteral("  7300 GT  ");
+    QTest::newRow("& # % and Cyrillic")
+        << DeviceLookupUrl() + QStringLiteral("Звуковая & карта #1 %20");
+    QTest::newRow("script") << DeviceManagerScript();
+}
+
+void ShellLauncherTest::targetsReachTheLauncherUnchanged() {
+    QFETCH(QString, target);
+    RecordingLauncher launcher;
+    OpenInShell(target);
+    QCOMPARE(launcher.targets, QStringList{target});
+}
+
+void ShellLauncherTest::sameTargetTwiceIsOpenedTwice() {
+    RecordingLauncher launcher;
+    OpenInShell(HomePageUrl());
+    OpenInShell(HomePageUrl());
+    QCOMPARE(launcher.targets, (QStringList{HomePageUrl(), HomePageUrl()}));
+}
+
+void ShellLauncherTest::desktopOpenerGetsTheTargetAsOneArgument_data() {
+    QTest::addColumn<QString>("target");
+    QTest::newRow("web address with blanks, &, # and Cyrillic")
+        << CatalogueSearchUrl() + QStringLiteral("GeForce 7300 GT & Радеон #1 ;$(id)'\"");
+    QTest::newRow("blanks at the ends")
+        << QStringLiteral("  ") + HomePageUrl() + QStringLiteral("  ");
+    QTest::newRow("script by its bare name") << DeviceManagerScript();
+}
+
+// The real launcher, against a stand-in for the desktop's opener: the target
+// must arrive as exactly one argument, unchanged, and run in the program's
+// current folder, where the bare script name is looked for.
+void ShellLauncherTest::desktopOpenerGetsTheTargetAsOneArgument() {
+    QFETCH(QString, target);
+    TemporaryCurrentFolder folder;
+    FakeOpener opener;
+
+    OpenInShell(target);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(opener.recordPath()), 20000);
+    const QStringList record = opener.record();
+    QCOMPARE(record.size(), 3);
+    QCOMPARE(record[0], QStringLiteral("1"));
+    QCOMPARE(record[1], target);
+    QCOMPARE(canonical(record[2]), canonical(folder.path()));
+}
+
+QTEST_MAIN(ShellLauncherTest)
+#include "tst_shell_launcher.moc"
