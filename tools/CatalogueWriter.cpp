@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cstdio>
 
 namespace quarrow {
 
@@ -42,27 +43,63 @@ private:
     sqlite3* db_ = nullptr;
 };
 
-void insertRows(sqlite3* db, const QString& table, const CatalogueTable& rows) {
-    QStringList marks;
-    for (qsizetype c = 0; c < rows.columns.size(); ++c) marks.append(QStringLiteral("?"));
-    const QByteArray sql = utf8(QStringLiteral("INSERT INTO %1 VALUES (%2)")
-                                    .arg(quoted(table), marks.join(QStringLiteral(", "))));
-    Statement insert(db, view(sql));
-    for (const QStringList& row : rows.rows) {
-        if (row.size() != rows.columns.size()) {
+// Inserts rows with one prepared statement; a null QString is stored as an
+// absent value.
+class RowInserter {
+public:
+    RowInserter(sqlite3* db, const QString& table, qsizetype columns)
+        : columns_(columns), insert_(db, view(insertStatement(table, columns))) {}
+
+    void insert(const QStringList& row) {
+        if (row.size() != columns_) {
             throw Exception(QStringLiteral("A row has %1 values for %2 columns.")
                                 .arg(row.size())
-                                .arg(rows.columns.size()));
+                                .arg(columns_));
         }
         for (int c = 0; c < row.size(); ++c) {
             if (row[c].isNull()) {
-                insert.bindNull(c + 1);
+                insert_.bindNull(c + 1);
             } else {
-                insert.bindText(c + 1, row[c]);
+                insert_.bindText(c + 1, row[c]);
             }
         }
-        insert.step();
-        insert.reset();
+        insert_.step();
+        insert_.reset();
+    }
+
+private:
+    static QByteArray insertStatement(const QString& table, qsizetype columns) {
+        QStringList marks;
+        for (qsizetype c = 0; c < columns; ++c) marks.append(QStringLiteral("?"));
+        return utf8(QStringLiteral("INSERT INTO %1 VALUES (%2)")
+                        .arg(quoted(table), marks.join(QStringLiteral(", "))));
+    }
+
+    qsizetype columns_;
+    Statement insert_;
+};
+
+void insertRows(sqlite3* db, const QString& table, qsizetype columns, const RowSource& rows) {
+    RowInserter inserter(db, table, columns);
+    rows([&inserter](const QStringList& row) { inserter.insert(row); });
+}
+
+RowSource rowsOf(const CatalogueTable& table) {
+    return [&table](const RowSink& insert) {
+        for (const QStringList& row : table.rows) insert(row);
+    };
+}
+
+// Puts the finished file in place. rename() replaces an existing file in one
+// step where the system allows it, so the old catalogue is never missing;
+// elsewhere it is removed first.
+void replaceFile(const QString& from, const QString& to) {
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0) {
+        return;
+    }
+    QFile::remove(to);
+    if (!QFile::rename(from, to)) {
+        throw Exception(QStringLiteral("Cannot write '%1'.").arg(to));
     }
 }
 
@@ -74,17 +111,18 @@ void writeAtomically(const QString& path, const QString& password, Fill fill) {
     try {
         {
             Database db(temporary);
+            // No journal: a failed build is thrown away as a whole. The one
+            // sync at commit makes sure the file is complete before the
+            // rename puts it in place.
             Exec(db.get(), "PRAGMA journal_mode=OFF");
-            Exec(db.get(), "PRAGMA synchronous=OFF");
+            Exec(db.get(), "PRAGMA synchronous=NORMAL");
+            Exec(db.get(), "PRAGMA cache_size=-65536");
             Transaction transaction(db.get());
             fill(db.get());
             if (!password.isEmpty()) RecordDatabasePassword(db.get(), password);
             transaction.commit();
         }
-        QFile::remove(path);
-        if (!QFile::rename(temporary, path)) {
-            throw Exception(QStringLiteral("Cannot write '%1'.").arg(path));
-        }
+        replaceFile(temporary, path);
     } catch (...) {
         QFile::remove(temporary);
         throw;
@@ -95,26 +133,31 @@ void writeAtomically(const QString& path, const QString& password, Fill fill) {
 
 void WriteDriverCatalogue(const QString& path, const QString& password, const CatalogueTable& table,
                           DriverTableLayout layout) {
+    WriteDriverCatalogue(path, password, table.columns, rowsOf(table), layout);
+}
+
+void WriteDriverCatalogue(const QString& path, const QString& password, const QStringList& columns,
+                          const RowSource& rows, DriverTableLayout layout) {
     writeAtomically(path, password, [&](sqlite3* db) {
-        QStringList columns;
-        for (const QString& column : table.columns) {
+        QStringList definitions;
+        for (const QString& column : columns) {
             if (layout == DriverTableLayout::Plain) {
-                columns.append(quoted(column) + QStringLiteral(" TEXT"));
+                definitions.append(quoted(column) + QStringLiteral(" TEXT"));
             } else {
-                columns.append(column == u"Наименование"
-                                   ? quoted(column)
-                                   : quoted(column) + QStringLiteral(" UNINDEXED"));
+                definitions.append(column == u"Наименование"
+                                       ? quoted(column)
+                                       : quoted(column) + QStringLiteral(" UNINDEXED"));
             }
         }
         const QString create =
             layout == DriverTableLayout::Plain
                 ? QStringLiteral("CREATE TABLE table_1 (%1)")
-                      .arg(columns.join(QStringLiteral(", ")))
+                      .arg(definitions.join(QStringLiteral(", ")))
                 : QStringLiteral("CREATE VIRTUAL TABLE table_1 USING fts5(%1, tokenize='trigram')")
-                      .arg(columns.join(QStringLiteral(", ")));
+                      .arg(definitions.join(QStringLiteral(", ")));
         const QByteArray sql = utf8(create);
         Exec(db, sql.constData());
-        insertRows(db, QStringLiteral("table_1"), table);
+        insertRows(db, QStringLiteral("table_1"), columns.size(), rows);
     });
 }
 
@@ -133,7 +176,7 @@ void WriteDeviceCatalogue(const QString& path, const QString& password,
         const QByteArray sql = utf8(
             QStringLiteral("CREATE TABLE device (%1)").arg(columns.join(QStringLiteral(", "))));
         Exec(db, sql.constData());
-        insertRows(db, QStringLiteral("device"), table);
+        insertRows(db, QStringLiteral("device"), table.columns.size(), rowsOf(table));
     });
 }
 

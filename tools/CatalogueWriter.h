@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace quarrow {
 
@@ -26,6 +27,17 @@ enum class DriverTableLayout {
 // written under a temporary name and renamed into place, so a failed build
 // leaves nothing behind. Throws quarrow::Exception on failure.
 void WriteDriverCatalogue(const QString& path, const QString& password, const CatalogueTable& table,
+                          DriverTableLayout layout = DriverTableLayout::TrigramIndexed);
+
+// Rows handed to a writer one at a time, so that a large table is never held
+// in memory as a whole. A source calls `insert` once per row, in table order.
+using RowSink = std::function<void(const QStringList& row)>;
+using RowSource = std::function<void(const RowSink& insert)>;
+
+// The same for rows that come from a source. Whatever the source throws
+// stops the build and leaves no file behind.
+void WriteDriverCatalogue(const QString& path, const QString& password, const QStringList& columns,
+                          const RowSource& rows,
                           DriverTableLayout layout = DriverTableLayout::TrigramIndexed);
 
 // Writes a device catalogue: table `device` with `Код` INTEGER PRIMARY KEY

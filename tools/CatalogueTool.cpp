@@ -1,0 +1,196 @@
+#include "CatalogueTool.h"
+
+#include "DeviceCatalogueBuild.h"
+#include "DriverCatalogueFiles.h"
+#include "InputError.h"
+#include "SampleCatalogue.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QIODevice>
+
+namespace quarrow {
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitBadInput = 2;
+
+class UsageError : public Exception {
+public:
+    explicit UsageError(QString message) : Exception(std::move(message), "UsageError") {}
+};
+
+void print(QIODevice& device, const QString& text) { device.write(text.toUtf8()); }
+
+QCommandLineOption valueOption(const QString& name, const QString& value) {
+    return QCommandLineOption(name, QString(), value);
+}
+
+// One command's options and its single file argument.
+struct Invocation {
+    QString file;
+    QString password;
+    QCommandLineParser parser;
+};
+
+void parse(Invocation& call, const QStringList& arguments, const QList<QCommandLineOption>& extra) {
+    call.parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    call.parser.addOption(valueOption(QStringLiteral("password"), QStringLiteral("P")));
+    call.parser.addOptions(extra);
+    // The parser takes the program name first.
+    if (!call.parser.parse(QStringList{QStringLiteral("quarrow-catalogue")} + arguments)) {
+        throw UsageError(call.parser.errorText());
+    }
+    const QStringList files = call.parser.positionalArguments();
+    if (files.size() != 1) {
+        throw UsageError(files.isEmpty() ? QStringLiteral("the file name is missing")
+                                         : QStringLiteral("only one file name is expected"));
+    }
+    if (!call.parser.isSet(QStringLiteral("password"))) {
+        throw UsageError(QStringLiteral("--password is missing"));
+    }
+    call.file = files.front();
+    call.password = call.parser.value(QStringLiteral("password"));
+}
+
+quint64 number(const Invocation& call, const QString& option, quint64 fallback, quint64 min,
+               quint64 max) {
+    if (!call.parser.isSet(option)) return fallback;
+    bool ok = false;
+    const quint64 value = call.parser.value(option).toULongLong(&ok);
+    if (!ok || value < min || value > max) {
+        throw UsageError(QStringLiteral("--%1 takes a whole number from %2 to %3")
+                             .arg(option)
+                             .arg(min)
+                             .arg(max));
+    }
+    return value;
+}
+
+DriverTableLayout layoutOf(const Invocation& call) {
+    return call.parser.isSet(QStringLiteral("plain")) ? DriverTableLayout::Plain
+                                                      : DriverTableLayout::TrigramIndexed;
+}
+
+QCommandLineOption plainOption() { return QCommandLineOption(QStringLiteral("plain")); }
+
+int drivers(const QStringList& arguments, QIODevice& in, QIODevice& err) {
+    Invocation call;
+    parse(call, arguments, {plainOption()});
+    const qint64 rows = BuildDriverCatalogue(in, call.file, call.password, layoutOf(call));
+    print(err, QStringLiteral("quarrow-catalogue: wrote %1 rows to %2\n").arg(rows).arg(call.file));
+    return 0;
+}
+
+int sample(const QStringList& arguments, QIODevice& err) {
+    Invocation call;
+    parse(call, arguments,
+          {valueOption(QStringLiteral("rows"), QStringLiteral("N")),
+           valueOption(QStringLiteral("seed"), QStringLiteral("S")),
+           valueOption(QStringLiteral("pci"), QStringLiteral("FILE")), plainOption()});
+    SampleOptions options;
+    options.rows = qint64(number(call, QStringLiteral("rows"), 5000, 1, 100'000'000));
+    options.seed = number(call, QStringLiteral("seed"), 1, 0, ~quint64(0));
+    options.pciIdsPath = call.parser.value(QStringLiteral("pci"));
+    options.layout = layoutOf(call);
+    WriteSampleCatalogue(call.file, call.password, options);
+    print(err, QStringLiteral("quarrow-catalogue: wrote %1 sample rows to %2\n")
+                   .arg(options.rows)
+                   .arg(call.file));
+    return 0;
+}
+
+int exportTable(const QStringList& arguments, QIODevice& out) {
+    Invocation call;
+    parse(call, arguments, {});
+    ExportDriverCatalogue(call.file, call.password, out);
+    return 0;
+}
+
+QString countsLine(const QString& path, const IdsCounts& counts, bool subsystems) {
+    QString line = QStringLiteral("quarrow-catalogue: %1: %2 vendor rows, %3 device rows")
+                       .arg(QFileInfo(path).fileName())
+                       .arg(counts.vendors)
+                       .arg(counts.devices);
+    if (subsystems) line += QStringLiteral(", %1 subsystem rows").arg(counts.subsystems);
+    return line + QStringLiteral(", %1 lines skipped\n").arg(counts.skippedLines);
+}
+
+int devices(const QStringList& arguments, QIODevice& err) {
+    Invocation call;
+    parse(call, arguments,
+          {valueOption(QStringLiteral("pci"), QStringLiteral("FILE")),
+           valueOption(QStringLiteral("usb"), QStringLiteral("FILE"))});
+    const QString pci = call.parser.isSet(QStringLiteral("pci"))
+                            ? call.parser.value(QStringLiteral("pci"))
+                            : DefaultPciIdsPath();
+    const QString usb = call.parser.isSet(QStringLiteral("usb"))
+                            ? call.parser.value(QStringLiteral("usb"))
+                            : DefaultUsbIdsPath();
+    const DeviceCatalogueReport report = BuildDeviceCatalogue(call.file, call.password, pci, usb);
+    print(err, countsLine(pci, report.pci, true) + countsLine(usb, report.usb, false) +
+                   QStringLiteral("quarrow-catalogue: wrote %1 rows to %2\n")
+                       .arg(report.rows)
+                       .arg(call.file));
+    return 0;
+}
+
+}  // namespace
+
+QString CatalogueToolUsage() {
+    return QStringLiteral(
+               "Usage:\n"
+               "  quarrow-catalogue drivers --password P [--plain] OUT.mdb < rows.tsv\n"
+               "      Builds a driver catalogue from UTF-8 tab-separated text. The first line "
+               "names\n"
+               "      the columns in table order: Устройство, os, Размер, Версия at positions 1 to "
+               "4\n"
+               "      (counting from 0), and Наименование, url, URLdr, ver anywhere else.\n"
+               "  quarrow-catalogue sample --password P [--rows N] [--seed S] [--pci FILE] "
+               "[--plain] "
+               "OUT.mdb\n"
+               "      Builds a sample driver catalogue of N rows (default 5000) for devices of "
+               "pci.ids;\n"
+               "      the same seed gives the same rows.\n"
+               "  quarrow-catalogue export IN.mdb --password P\n"
+               "      Writes table_1 of a driver catalogue as tab-separated text to standard "
+               "output.\n"
+               "  quarrow-catalogue devices --password P [--pci FILE] [--usb FILE] OUT.mdb\n"
+               "      Builds a device catalogue from pci.ids and usb.ids (defaults %1 and %2).\n"
+               "  quarrow-catalogue --help\n"
+               "\n"
+               "--plain stores table_1 as a plain table instead of a trigram-indexed one.\n"
+               "Exit codes: 0 done, 2 usage error or unusable input (no file is written), 1 other "
+               "failure.\n")
+        .arg(DefaultPciIdsPath(), DefaultUsbIdsPath());
+}
+
+int RunCatalogueTool(const QStringList& arguments, QIODevice& in, QIODevice& out, QIODevice& err) {
+    const QString command = arguments.value(0);
+    const QStringList rest = arguments.mid(1);
+    try {
+        if (command == u"--help" || command == u"-h" || command == u"help") {
+            print(out, CatalogueToolUsage());
+            return 0;
+        }
+        if (command == u"drivers") return drivers(rest, in, err);
+        if (command == u"sample") return sample(rest, err);
+        if (command == u"export") return exportTable(rest, out);
+        if (command == u"devices") return devices(rest, err);
+        throw UsageError(command.isEmpty() ? QStringLiteral("a command is missing")
+                                           : QStringLiteral("unknown command '%1'").arg(command));
+    } catch (const UsageError& error) {
+        print(err, QStringLiteral("quarrow-catalogue: %1\n\n").arg(error.message()) +
+                       CatalogueToolUsage());
+        return kExitBadInput;
+    } catch (const InputError& error) {
+        print(err, QStringLiteral("quarrow-catalogue: %1\n").arg(error.message()));
+        return kExitBadInput;
+    } catch (const std::exception& error) {
+        print(err, QStringLiteral("quarrow-catalogue: %1\n").arg(QString::fromUtf8(error.what())));
+        return kExitFailure;
+    }
+}
+
+}  // namespace quarrow

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "IdsReader.h"
+
+#include <QString>
+
+namespace quarrow {
+
+// Where Debian's pci.ids and usb.ids packages put the registries.
+QString DefaultPciIdsPath();
+QString DefaultUsbIdsPath();
+
+// The whole file; throws InputError when it cannot be read.
+QByteArray ReadInputFile(const QString& path);
+
+struct DeviceCatalogueReport {
+    IdsCounts pci;
+    IdsCounts usb;
+    qsizetype rows = 0;
+};
+
+// Builds a device catalogue (table `device`) with one row per vendor, device
+// and subsystem of pci.ids, then per vendor and device of usb.ids, numbered
+// from 1 in that order.
+DeviceCatalogueReport BuildDeviceCatalogue(const QString& path, const QString& password,
+                                           const QString& pciIdsPath, const QString& usbIdsPath);
+
+}  // namespace quarrow

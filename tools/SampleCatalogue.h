@@ -1,0 +1,56 @@
+#pragma once
+
+#include "CatalogueWriter.h"
+
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace quarrow {
+
+// A realistic driver catalogue for trying the program out and for
+// benchmarks: drivers for real devices taken from pci.ids, with the vendors'
+// own download pages.
+class SampleCatalogue {
+public:
+    // Takes the devices of `pciIds` (the text of pci.ids) whose vendor has a
+    // known download page and whose name tells what kind of device it is.
+    explicit SampleCatalogue(QByteArrayView pciIds);
+
+    static QStringList columns();
+    // The catalogue version on every row.
+    static QString version();
+    // The model that the search box suggests; a sample always has some.
+    static QString exampleModel();
+
+    qsizetype modelCount() const { return models_.size(); }
+
+    // `rows` rows, the same for the same pci.ids and seed. About one row in
+    // twenty has no operating systems (no usable driver), one in ten no fast
+    // download address.
+    void generate(qint64 rows, quint64 seed, const RowSink& insert) const;
+
+private:
+    struct Model {
+        QString name;
+        int kind = 0;
+        int vendor = 0;
+    };
+    QList<Model> models_;
+    QList<Model> examples_;  // models whose name holds exampleModel()
+};
+
+struct SampleOptions {
+    qint64 rows = 5000;
+    quint64 seed = 1;
+    QString pciIdsPath;  // empty: the system's pci.ids
+    DriverTableLayout layout = DriverTableLayout::TrigramIndexed;
+};
+
+// Writes a sample catalogue; throws InputError when pci.ids cannot be read
+// or yields no device to list.
+void WriteSampleCatalogue(const QString& path, const QString& password,
+                          const SampleOptions& options);
+
+}  // namespace quarrow
