@@ -10,7 +10,7 @@ packages=(
   libsqlite3-dev sqlite3 libzip-dev zipcmp zipmerge ziptool
   pci.ids usb.ids
   libbenchmark-dev ripgrep
-  xvfb xauth x11-apps imagemagick
+  xvfb xauth x11-apps imagemagick librsvg2-bin
   fonts-liberation fonts-dejavu-core
   clang clang-format libclang-rt-14-dev
 )
