@@ -1,14 +1,32 @@
 #include "SkinManager.h"
 
+#include "SkinDescription.h"
+#include "SkinFiles.h"
+#include "SkinImages.h"
+#include "SkinStyleSheet.h"
+
+#include <QApplication>
+#include <QWidget>
+
 namespace quarrow {
 
 TsSkinManager::TsSkinManager(QObject* parent) : QObject(parent) {
     setObjectName(QStringLiteral("sSkinManager1"));
 }
 
+// The style sheet stays with the application: the manager lives as long as
+// the main window, and repainting windows that are being destroyed would
+// gain nothing.
+TsSkinManager::~TsSkinManager() = default;
+
 void TsSkinManager::setActive(bool on) {
     if (active_ == on) return;
     active_ = on;
+    if (!active_) {
+        dropSkin();
+    } else if (!name_.isEmpty()) {
+        loadSkin();
+    }
 }
 
 void TsSkinManager::setSkinDirectory(const QString& folder) { directory_ = folder; }
@@ -18,13 +36,73 @@ void TsSkinManager::setSkinName(const QString& name) {
     if (active_ && !name_.isEmpty()) loadSkin();
 }
 
+QString TsSkinManager::skinInfo() const {
+    return loaded_ && !version_.isEmpty() ? version_ : QStringLiteral("N/A");
+}
+
 void TsSkinManager::loadSkin() {
-    // No skin engine yet: the plain look, without a message.
-    active_ = false;
+    const std::unique_ptr<SkinFiles> files = SkinFiles::locate(directory_, name_);
+    if (!files) {
+        active_ = false;
+        dropSkin();
+        return;
+    }
+    try {
+        readAndApply(*files);
+    } catch (...) {
+        dropSkin();
+        throw;
+    }
+}
+
+void TsSkinManager::readAndApply(SkinFiles& files) {
+    const std::optional<QByteArray> options = files.read(QStringLiteral("Options.dat"));
+    if (!options) {
+        throw ESkinError(QStringLiteral("The skin %1 has no Options.dat").arg(files.origin()));
+    }
+    const SkinDescription description =
+        SkinDescription::parse(*options, files.origin() + QStringLiteral("/Options.dat"));
+
+    auto images = std::make_unique<SkinImages>();
+    QList<SkinLook> looks;
+    QStringList rejected = description.rejected;
+    for (const SkinLook& look : description.looks) {
+        bool sound = true;
+        for (const QString& image : look.images()) sound = images->add(files, image) && sound;
+        if (sound) {
+            looks.append(look);
+        } else {
+            rejected.append(look.objectName.isEmpty() ? look.section
+                                                      : look.section + u'#' + look.objectName);
+        }
+    }
+    const QString styleSheet = BuildSkinStyleSheet(looks, images->paths());
+
+    if (!assigner_) {
+        assigner_ = new SkinSectionAssigner(rules_, skinnedPopups_, this);
+        qApp->installEventFilter(assigner_);
+    }
+    assigner_->assignAll();
+    qApp->setStyleSheet(styleSheet);
+    images_ = std::move(images);
+    version_ = description.version;
+    rejected_ = rejected;
+    loaded_ = true;
+}
+
+void TsSkinManager::dropSkin() {
+    if (loaded_) qApp->setStyleSheet(QString());
+    loaded_ = false;
+    version_.clear();
+    rejected_.clear();
+    images_.reset();
 }
 
 TsSkinProvider::TsSkinProvider(QObject* parent) : QObject(parent) {
     setObjectName(QStringLiteral("sSkinProvider1"));
+    if (auto* window = qobject_cast<QWidget*>(parent)) {
+        window->setProperty(kSkinSectionProperty, skinSection());
+    }
 }
 
 }  // namespace quarrow
