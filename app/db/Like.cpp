@@ -3,6 +3,8 @@
 #include <sqlite3.h>
 #include "IndexFolding.h"
 
+#include <algorithm>
+
 namespace quarrow {
 
 namespace {
@@ -95,9 +97,13 @@ LikePattern::LikePattern(std::string_view pattern, char32_t escape) : parts_(1) 
             parts_.back().push_back(c == '_' ? kAnyOne : fold(c));
         }
     }
+    matchesAnyText_ =
+        parts_.size() > 1 &&
+        std::all_of(parts_.begin(), parts_.end(), [](const auto& part) { return part.empty(); });
 }
 
 bool LikePattern::matches(std::string_view utf8) const {
+    if (matchesAnyText_) return true;
     thread_local std::vector<char32_t> text;
     decodeFolded(utf8, text);
 

@@ -28,6 +28,7 @@ private:
     // The pattern split at every unescaped "%": the first part anchors at the
     // start, the last at the end, the others must follow in order.
     std::vector<std::vector<char32_t>> parts_;
+    bool matchesAnyText_ = false;  // only "%" signs: every text matches
 };
 
 // Registers like(pattern, text) and like(pattern, text, escape) on a

@@ -85,11 +85,17 @@ void Query::open() {
     const int first = table.isEmpty() ? 0 : 1;
     QStringList columns;
     for (int c = first; c < stmt->columnCount(); ++c) columns.append(stmt->columnName(c));
-    auto result = std::make_unique<ResultSet>(columns);
+    auto result = std::make_unique<ResultSet>(
+        columns, table.isEmpty() ? ResultSet::RowReader() : rowReader(table), valueBudget_);
     std::vector<std::string_view> values(std::size_t(columns.size()));
+    bool keepValues = true;
     while (stmt->step()) {
+        if (!keepValues) {
+            result->appendRowId(stmt->int64(0));
+            continue;
+        }
         for (int c = 0; c < columns.size(); ++c) values[std::size_t(c)] = stmt->utf8(c + first);
-        result->appendRow(first == 1 ? stmt->int64(0) : 0, values);
+        keepValues = result->appendRow(first == 1 ? stmt->int64(0) : 0, values);
     }
 
     for (const auto& [field, control] : requiredFields_) {
@@ -167,16 +173,30 @@ void Query::ensureModifiable() const {
             QStringLiteral("%1: Cannot modify a read-only dataset").arg(objectName()));
 }
 
-std::vector<std::string> Query::readRow(std::int64_t rowid) const {
+ResultSet::RowReader Query::rowReader(const QString& table) const {
     const QByteArray sql =
-        QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(quotedIdentifier(table_)).toUtf8();
-    Statement read(connection_->handle(),
-                   std::string_view(sql.constData(), std::size_t(sql.size())));
-    read.bindInt64(1, rowid);
+        QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(quotedIdentifier(table)).toUtf8();
+    auto read = std::make_shared<Statement>(
+        connection_->handle(), std::string_view(sql.constData(), std::size_t(sql.size())));
+    return [read](std::int64_t rowid, std::vector<std::string>& values) {
+        values.clear();
+        try {
+            read->reset();
+            read->bindInt64(1, rowid);
+            if (!read->step()) return false;
+            for (int c = 0; c < read->columnCount(); ++c) values.emplace_back(read->utf8(c));
+            read->reset();
+            return true;
+        } catch (const Exception&) {
+            // Shown rows must not fail; an unreadable row reads as empty.
+            return false;
+        }
+    };
+}
+
+std::vector<std::string> Query::readRow(std::int64_t rowid) const {
     std::vector<std::string> row;
-    if (read.step()) {
-        for (int c = 0; c < read.columnCount(); ++c) row.emplace_back(read.utf8(c));
-    }
+    rowReader(table_)(rowid, row);
     return row;
 }
 
@@ -203,14 +223,6 @@ void Query::deleteCurrent() {
     emit rowRemoved(row);
     emit currentRowChanged(current_);
 }
-
-namespace {
-
-std::vector<std::string_view> viewsOf(const std::vector<std::string>& row) {
-    return std::vector<std::string_view>(row.begin(), row.end());
-}
-
-}  // namespace
 
 void Query::updateRow(int row, const QMap<int, QString>& changes) {
     ensureModifiable();
@@ -241,7 +253,7 @@ void Query::updateRow(int row, const QMap<int, QString>& changes) {
     }
     const std::vector<std::string> stored = readRow(rowid);
     transaction.commit();
-    result_->replaceRow(row, rowid, viewsOf(stored));
+    result_->replaceRow(row, rowid, stored);
     emit rowChanged(row);
 }
 
@@ -273,7 +285,7 @@ int Query::insertRow(int at, const QMap<int, QString>& values) {
     transaction.commit();
     const int row = std::clamp(at, 0, result_->rowCount());
     emit aboutToInsertRow(row);
-    result_->insertRow(row, rowid, viewsOf(stored));
+    result_->insertRow(row, rowid, stored);
     emit rowInserted(row);
     current_ = row;
     emit currentRowChanged(current_);

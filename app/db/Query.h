@@ -55,6 +55,10 @@ public:
     // it fails the way reading it would.
     void requireField(const QString& field, const QString& controlName);
 
+    // How many bytes of row values a result keeps in memory before it keeps
+    // only the ids of further rows and reads them back when shown.
+    void setValueBudget(std::size_t bytes) { valueBudget_ = bytes; }
+
 signals:
     void aboutToReset();
     void resultReset();
@@ -68,6 +72,7 @@ signals:
 private:
     [[noreturn]] void fieldNotFound(const QString& name) const;
     void ensureModifiable() const;
+    ResultSet::RowReader rowReader(const QString& table) const;
     std::vector<std::string> readRow(std::int64_t rowid) const;
 
     Connection* connection_;
@@ -75,6 +80,7 @@ private:
     std::unique_ptr<ResultSet> result_;
     QString table_;
     int current_ = -1;
+    std::size_t valueBudget_ = ResultSet::kDefaultValueBudget;
     QList<QPair<QString, QString>> requiredFields_;
 };
 

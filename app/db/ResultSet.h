@@ -3,41 +3,76 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
+#include <list>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace quarrow {
 
-// A static copy of a statement's rows: every value as UTF-8 text in one
-// arena, so that large results stay compact. Rows keep the engine's rowid
-// when it is known, for writing back.
+// A static result: the rows a statement returned, in its order, for as long
+// as the result is open. Rows are kept as UTF-8 text in compact arenas. A
+// large result keeps the first rows up to a memory budget and, for the rest,
+// only the rows' ids; those rows are read back from the table by id when
+// they are shown, a block at a time, and only a bounded number of blocks is
+// kept. Rows written through the result are kept as the file holds them.
 class ResultSet {
 public:
-    explicit ResultSet(QStringList columns = {});
+    // Reads one row of the table by id; false when the table has no such row.
+    using RowReader = std::function<bool(std::int64_t rowid, std::vector<std::string>& values)>;
+
+    // Bytes held for row values at most before further rows go in by id.
+    static constexpr std::size_t kDefaultValueBudget = 32u << 20;
+
+    explicit ResultSet(QStringList columns, RowReader reader = {},
+                       std::size_t valueBudget = kDefaultValueBudget);
 
     const QStringList& columns() const { return columns_; }
     int columnCount() const { return int(columns_.size()); }
     int rowCount() const { return int(order_.size()); }
 
-    std::string_view utf8(int row, int column) const;
     QString value(int row, int column) const;
-    std::int64_t rowid(int row) const { return rowids_[order_[std::size_t(row)]]; }
+    std::int64_t rowid(int row) const;
 
-    // Values are given per column; an absent value is stored as empty text.
-    void appendRow(std::int64_t rowid, const std::vector<std::string_view>& values);
-    void insertRow(int at, std::int64_t rowid, const std::vector<std::string_view>& values);
-    void replaceRow(int row, std::int64_t rowid, const std::vector<std::string_view>& values);
+    // Appends a row with its values while the result is being read; false
+    // once the memory budget is spent, after which rows go in by id only.
+    bool appendRow(std::int64_t rowid, const std::vector<std::string_view>& values);
+    void appendRowId(std::int64_t rowid);
+
+    void insertRow(int at, std::int64_t rowid, const std::vector<std::string>& values);
+    void replaceRow(int row, std::int64_t rowid, const std::vector<std::string>& values);
     void removeRow(int row);
 
+    static constexpr std::size_t kBlockRows = 256;
+    static constexpr std::size_t kCachedBlocks = 64;
+
 private:
-    std::uint32_t store(std::int64_t rowid, const std::vector<std::string_view>& values);
+    struct Block {
+        std::string arena;
+        std::vector<std::uint32_t> ends;  // end of each value, row by row
+    };
+
+    const Block& blockFor(std::uint32_t slot, std::size_t& indexInBlock) const;
+    const Block& loadBlock(std::size_t block) const;
 
     QStringList columns_;
+    RowReader reader_;
+    std::size_t valueBudget_;
+
+    // Every row the statement returned has a slot; rows added or rewritten
+    // later get new slots in `written_`. `order_` maps visible rows to slots.
+    std::vector<std::int64_t> rowids_;
+    std::size_t storedSlots_ = 0;  // slots [0, storedSlots_) hold their values
     std::string arena_;
-    std::vector<std::uint64_t> offsets_{0};  // value i spans offsets_[i] .. offsets_[i + 1]
-    std::vector<std::int64_t> rowids_;       // per stored row
-    std::vector<std::uint32_t> order_;       // visible row -> stored row
+    std::vector<std::uint64_t> ends_;
+    std::unordered_map<std::uint32_t, std::vector<std::string>> written_;
+    std::vector<std::uint32_t> order_;
+
+    mutable std::unordered_map<std::size_t, Block> blocks_;
+    mutable std::list<std::size_t> recentBlocks_;
 };
 
 }  // namespace quarrow

@@ -70,6 +70,8 @@ private slots:
     void deletionRemovesFromResultAndFile();
     void refusedDeletionKeepsTheRow();
     void denyWriteConnectionsExcludeEachOther();
+    void largeResultsReadRowsBackById_data();
+    void largeResultsReadRowsBackById();
 };
 
 void DataLayerTest::likeMatchesLikeTheEngineWould_data() {
@@ -385,6 +387,47 @@ void DataLayerTest::denyWriteConnectionsExcludeEachOther() {
     first.close();
     second.open();
     QVERIFY(second.isOpen());
+}
+
+void DataLayerTest::largeResultsReadRowsBackById_data() {
+    QTest::addColumn<int>("budget");
+    QTest::newRow("all rows kept") << int(ResultSet::kDefaultValueBudget);
+    QTest::newRow("first rows kept") << 4000;
+    QTest::newRow("only ids kept") << 0;
+}
+
+void DataLayerTest::largeResultsReadRowsBackById() {
+    QFETCH(int, budget);
+    TemporaryCurrentFolder folder;
+    CatalogueTable table{kDriverColumns, {}};
+    // More rows than the result keeps blocks of, so blocks are dropped and read again.
+    const int rows = int(ResultSet::kBlockRows * (ResultSet::kCachedBlocks + 6));
+    for (int k = 0; k < rows; ++k) table.rows.append(row(QStringLiteral("driver %1").arg(k)));
+    WriteDriverCatalogue(folder.filePath(QStringLiteral("vek.mdb")), QStringLiteral("kavrel"),
+                         table);
+    Connection connection(MainCatalogueConnectionString());
+    Query results(&connection, QStringLiteral("ADOQuery1"));
+    results.setValueBudget(std::size_t(budget));
+    Query counter(&connection, QStringLiteral("ADOQuery2"));
+    QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("driver")), qint64(rows));
+
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int r = 0; r < rows; r += 97) {
+            QCOMPARE(results.value(r, 0), QStringLiteral("driver %1").arg(r));
+            QCOMPARE(results.value(r, 6), QStringLiteral("http://example.com/d.zip"));
+        }
+    }
+    results.setCurrentRow(rows - 2);
+    results.deleteCurrent();
+    QCOMPARE(results.rowCount(), rows - 1);
+    QCOMPARE(results.fieldByName(QStringLiteral("Наименование")),
+             QStringLiteral("driver %1").arg(rows - 1));
+    results.updateRow(rows - 2, {{2, QStringLiteral("Linux")}});
+    QCOMPARE(results.value(rows - 2, 2), QStringLiteral("Linux"));
+    QCOMPARE(results.value(rows - 2, 0), QStringLiteral("driver %1").arg(rows - 1));
+    QCOMPARE(results.value(5, 0), QStringLiteral("driver 5"));
+    QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("driver")),
+             qint64(rows - 1));
 }
 
 QTEST_MAIN(DataLayerTest)
