@@ -1,0 +1,345 @@
+#include "TestSupport.h"
+#include "ToolProcess.h"
+
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace quarrow::test;
+
+namespace {
+
+QByteArray driverRow(const QString& name) {
+    return (name +
+            QStringLiteral("\tВидеокарта\tWindows XP, Vista, 7\t12,4 МБ\t6.14.13.1\t"
+                           "www.nvidia.com/drivers\thttps://www.nvidia.com/drivers\t2026.12\n"))
+        .toUtf8();
+}
+
+QList<QStringList> tsvRows(const QByteArray& text) {
+    QList<QStringList> rows;
+    for (const QString& line : QString::fromUtf8(text).split(u'\n', Qt::SkipEmptyParts)) {
+        rows.append(line.split(u'\t'));
+    }
+    return rows;
+}
+
+}  // namespace
+
+class TestCatalogueTool : public QObject {
+    Q_OBJECT
+
+private slots:
+    void badDriverInputStopsTheBuild_data();
+    void badDriverInputStopsTheBuild();
+    void failedBuildKeepsThePreviousCatalogue();
+    void driversThenExportGivesTheRowsBack_data();
+    void driversThenExportGivesTheRowsBack();
+    void exportRefusesAWrongPassword();
+    void usageErrors_data();
+    void usageErrors();
+    void helpNamesEveryCommand();
+    void sampleIsTheSameForTheSameSeed();
+    void sampleLooksLikeADriverCatalogue();
+    void smallSampleStillHasTheExampleModel();
+    void sampleWithoutKnownDevicesIsRefused();
+
+private:
+    QTemporaryDir dir_;
+};
+
+void TestCatalogueTool::badDriverInputStopsTheBuild_data() {
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("message");
+
+    const QByteArray header = DriverHeaderLine();
+    const QByteArray good = driverRow(QStringLiteral("NVIDIA GeForce 7300 GT"));
+    QByteArray manyRows = header;
+    for (int i = 0; i < 1000; ++i) manyRows += good;
+
+    QTest::newRow("too few fields") << header + good + "a\tb\n" << 3 << "2 field(s)";
+    QTest::newRow("too many fields") << header + good.chopped(1) + "\textra\n" << 2 << "9 field(s)";
+    QTest::newRow("blank line among rows") << header + good + "\n" + good << 3 << "1 field(s)";
+    QTest::newRow("invalid UTF-8")
+        << header + good + good + "GeForce \xC3\x28" + good.mid(7) << 4 << "not valid UTF-8";
+    QTest::newRow("UTF-8 cut off at the end of a line") << header + good.chopped(1) + "\xD0\n"
+                                                        << 2 << "not valid UTF-8";
+    QTest::newRow("invalid UTF-8 in the header")
+        << "\xFF" + header + good << 1 << "not valid UTF-8";
+    QTest::newRow("error after many rows") << manyRows + "broken\n" << 1002 << "1 field(s)";
+    QTest::newRow("positions 1 to 4 broken")
+        << QStringLiteral("Устройство\tНаименование\tos\tРазмер\tВерсия\turl\tURLdr\tver\n")
+                   .toUtf8() +
+               good
+        << 1 << "must be 'Устройство'";
+    QTest::newRow("column missing")
+        << QStringLiteral("Наименование\tУстройство\tos\tРазмер\tВерсия\turl\tURLdr\n").toUtf8()
+        << 1 << "lacks the column 'ver'";
+    QTest::newRow("column named twice") << header.chopped(1) + "\turl\n" << 1 << "named twice";
+    QTest::newRow("column without a name") << header.chopped(1) + "\t\n" << 1 << "without a name";
+    QTest::newRow("no header") << QByteArray() << 1 << "header line";
+}
+
+void TestCatalogueTool::badDriverInputStopsTheBuild() {
+    QFETCH(QByteArray, input);
+    QFETCH(int, line);
+    QFETCH(QString, message);
+
+    const ToolRun run = RunCatalogueTool({QStringLiteral("drivers"), QStringLiteral("--password"),
+                                          QStringLiteral("kavrel"), QStringLiteral("out.mdb")},
+                                         dir_.path(), input);
+
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(QStringLiteral("line %1: ").arg(line)), qPrintable(run.err));
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    QCOMPARE(FilesStartingWith(dir_.path(), QStringLiteral("out.mdb")), QStringList());
+}
+
+void TestCatalogueTool::failedBuildKeepsThePreviousCatalogue() {
+    const QStringList arguments{QStringLiteral("drivers"), QStringLiteral("--password"),
+                                QStringLiteral("kavrel"), QStringLiteral("keep.mdb")};
+    const QByteArray first = DriverHeaderLine() + driverRow(QStringLiteral("Realtek RTL8139"));
+    QCOMPARE(RunCatalogueTool(arguments, dir_.path(), first).exitCode, 0);
+
+    QCOMPARE(RunCatalogueTool(arguments, dir_.path(), DriverHeaderLine() + "broken\n").exitCode, 2);
+
+    const ToolRun exported =
+        RunCatalogueTool({QStringLiteral("export"), QStringLiteral("keep.mdb"),
+                          QStringLiteral("--password"), QStringLiteral("kavrel")},
+                         dir_.path());
+    QCOMPARE(exported.exitCode, 0);
+    QCOMPARE(exported.out, first);
+    QCOMPARE(FilesStartingWith(dir_.path(), QStringLiteral("keep.mdb")),
+             QStringList{QStringLiteral("keep.mdb")});
+}
+
+void TestCatalogueTool::driversThenExportGivesTheRowsBack_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("expected");
+
+    // A ninth column, Cyrillic, quotes, wildcards, empty values and a name
+    // outside the Basic Multilingual Plane, in an order that is not sorted.
+    const QByteArray table = QStringLiteral(
+                                 "Наименование\tУстройство\tos\tРазмер\tВерсия\turl\tURLdr\tver\t"
+                                 "Примечание\n"
+                                 "Realtek HD Audio\tЗвуковая карта\tWindows 7\t250,0 МБ\t6.0.9\t"
+                                 "www.realtek.com\t\t2026.12\tбез быстрой ссылки\n"
+                                 "Драйвер «Ёлка» 100% O'Neil_\tДругое\t\t1 КБ\t1\tх.рф\t"
+                                 "http://х.рф\t2026.12\t\"кавычки\"\n"
+                                 "\t\t\t\t\t\t\t2026.12\t\n"
+                                 "Emoji 🚀 driver\tВидеокарта\tWindows 11\t3,1 МБ\t2\ta.example\t"
+                                 "https://a.example\t2026.12\t.\n")
+                                 .toUtf8();
+    QTest::newRow("trigram table") << QStringList() << table << table;
+    QTest::newRow("plain table") << QStringList{QStringLiteral("--plain")} << table << table;
+
+    QByteArray windows = "\xEF\xBB\xBF" + table;
+    windows.replace("\n", "\r\n");
+    QTest::newRow("byte order mark and CR LF") << QStringList() << windows << table;
+}
+
+void TestCatalogueTool::driversThenExportGivesTheRowsBack() {
+    QFETCH(QStringList, options);
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, expected);
+
+    const ToolRun built =
+        RunCatalogueTool(QStringList{QStringLiteral("drivers"), QStringLiteral("--password"),
+                                     QStringLiteral("p w")} +
+                             options + QStringList{QStringLiteral("round.mdb")},
+                         dir_.path(), input);
+    QVERIFY2(built.exitCode == 0, qPrintable(built.err));
+
+    const ToolRun exported =
+        RunCatalogueTool({QStringLiteral("export"), QStringLiteral("round.mdb"),
+                          QStringLiteral("--password"), QStringLiteral("p w")},
+                         dir_.path());
+    QVERIFY2(exported.exitCode == 0, qPrintable(exported.err));
+    QCOMPARE(QString::fromUtf8(exported.out), QString::fromUtf8(expected));
+}
+
+void TestCatalogueTool::exportRefusesAWrongPassword() {
+    const QByteArray input = DriverHeaderLine() + driverRow(QStringLiteral("Intel I219-V"));
+    QCOMPARE(RunCatalogueTool({QStringLiteral("drivers"), QStringLiteral("--password"),
+                               QStringLiteral("kavrel"), QStringLiteral("locked.mdb")},
+                              dir_.path(), input)
+                 .exitCode,
+             0);
+
+    const ToolRun run = RunCatalogueTool({QStringLiteral("export"), QStringLiteral("locked.mdb"),
+                                          QStringLiteral("--password"), QStringLiteral("Kavrel")},
+                                         dir_.path());
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(QStringLiteral("Not a valid password.")), qPrintable(run.err));
+    QCOMPARE(run.out, QByteArray());
+}
+
+void TestCatalogueTool::usageErrors_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+
+    const QString password = QStringLiteral("--password");
+    const QString out = QStringLiteral("usage.mdb");
+    QTest::newRow("no command") << QStringList() << "a command is missing";
+    QTest::newRow("unknown command")
+        << QStringList{QStringLiteral("build"), out} << "unknown command 'build'";
+    QTest::newRow("no file") << QStringList{QStringLiteral("drivers"), password,
+                                            QStringLiteral("p")}
+                             << "file name is missing";
+    QTest::newRow("two files") << QStringList{QStringLiteral("export"), out, out, password,
+                                              QStringLiteral("p")}
+                               << "only one file name";
+    QTest::newRow("no password") << QStringList{QStringLiteral("sample"), out}
+                                 << "--password is missing";
+    QTest::newRow("password without value")
+        << QStringList{QStringLiteral("devices"), out, password} << "Missing value after";
+    QTest::newRow("rows not a number")
+        << QStringList{QStringLiteral("sample"), QStringLiteral("--rows"),
+                       QStringLiteral("many"),   password,
+                       QStringLiteral("p"),      out}
+        << "--rows takes a whole number";
+    QTest::newRow("no rows") << QStringList{QStringLiteral("sample"), QStringLiteral("--rows=0"),
+                                            password, QStringLiteral("p"), out}
+                             << "--rows takes a whole number";
+    QTest::newRow("option of another command")
+        << QStringList{QStringLiteral("sample"), QStringLiteral("--usb"),
+                       QStringLiteral("x"),      password,
+                       QStringLiteral("p"),      out}
+        << "Unknown option 'usb'";
+}
+
+void TestCatalogueTool::usageErrors() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+
+    const ToolRun run = RunCatalogueTool(arguments, dir_.path());
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    QVERIFY2(run.err.contains(QStringLiteral("Usage:")), qPrintable(run.err));
+    QCOMPARE(FilesStartingWith(dir_.path(), QStringLiteral("usage")), QStringList());
+}
+
+void TestCatalogueTool::helpNamesEveryCommand() {
+    const ToolRun run = RunCatalogueTool({QStringLiteral("--help")}, dir_.path());
+    QCOMPARE(run.exitCode, 0);
+    const QString usage = QString::fromUtf8(run.out);
+    for (const char* command : {"drivers", "sample", "export", "devices"}) {
+        QVERIFY2(usage.contains(QStringLiteral("quarrow-catalogue ") + QLatin1String(command)),
+                 command);
+    }
+}
+
+void TestCatalogueTool::sampleIsTheSameForTheSameSeed() {
+    auto sample = [this](const QString& file, const QString& seed) {
+        const ToolRun built =
+            RunCatalogueTool({QStringLiteral("sample"), QStringLiteral("--rows"),
+                              QStringLiteral("3000"), QStringLiteral("--seed"), seed,
+                              QStringLiteral("--password"), QStringLiteral("kavrel"), file},
+                             dir_.path());
+        if (built.exitCode != 0) qWarning("%s", qPrintable(built.err));
+        return RunCatalogueTool({QStringLiteral("export"), file, QStringLiteral("--password"),
+                                 QStringLiteral("kavrel")},
+                                dir_.path())
+            .out;
+    };
+    const QByteArray first = sample(QStringLiteral("seed-a.mdb"), QStringLiteral("7"));
+    const QByteArray again = sample(QStringLiteral("seed-b.mdb"), QStringLiteral("7"));
+    const QByteArray other = sample(QStringLiteral("seed-c.mdb"), QStringLiteral("8"));
+
+    QCOMPARE(tsvRows(first).size(), 3001);
+    QVERIFY(first == again);
+    QVERIFY(first != other);
+}
+
+void TestCatalogueTool::sampleLooksLikeADriverCatalogue() {
+    const ToolRun built = RunCatalogueTool({QStringLiteral("sample"), QStringLiteral("--password"),
+                                            QStringLiteral("kavrel"), QStringLiteral("look.mdb")},
+                                           dir_.path());
+    QVERIFY2(built.exitCode == 0, qPrintable(built.err));
+    const QList<QStringList> rows =
+        tsvRows(RunCatalogueTool({QStringLiteral("export"), QStringLiteral("look.mdb"),
+                                  QStringLiteral("--password"), QStringLiteral("kavrel")},
+                                 dir_.path())
+                    .out);
+
+    QCOMPARE(rows.value(0), tsvRows(DriverHeaderLine()).value(0));
+    QCOMPARE(rows.size(), 5001);
+    const QSet<QString> kinds{QStringLiteral("Видеокарта"),
+                              QStringLiteral("Сетевая карта"),
+                              QStringLiteral("Звуковая карта"),
+                              QStringLiteral("Контроллер USB"),
+                              QStringLiteral("Wi-Fi адаптер"),
+                              QStringLiteral("Bluetooth-адаптер"),
+                              QStringLiteral("Контроллер SATA/RAID"),
+                              QStringLiteral("Кардридер"),
+                              QStringLiteral("Контроллер FireWire"),
+                              QStringLiteral("ТВ-тюнер"),
+                              QStringLiteral("Модем"),
+                              QStringLiteral("Чипсет")};
+    const QRegularExpression size(QStringLiteral("^\\d+(,\\d)? (МБ|КБ)$"));
+    const QRegularExpression version(QStringLiteral("^\\d+\\.\\d+\\.\\d+\\.\\d+$"));
+    int noSystems = 0;
+    int noFastAddress = 0;
+    int example = 0;
+    QSet<QString> names;
+    for (const QStringList& row : rows.mid(1)) {
+        QCOMPARE(row.size(), 8);
+        names.insert(row[0]);
+        if (row[0].contains(QStringLiteral("7300 GT"))) ++example;
+        QVERIFY2(kinds.contains(row[1]), qPrintable(row[1]));
+        if (row[2].isEmpty()) ++noSystems;
+        QVERIFY2(size.match(row[3]).hasMatch(), qPrintable(row[3]));
+        QVERIFY2(version.match(row[4]).hasMatch(), qPrintable(row[4]));
+        QVERIFY2(!row[5].isEmpty() && !row[5].contains(QStringLiteral("://")), qPrintable(row[5]));
+        if (row[6].isEmpty()) {
+            ++noFastAddress;
+        } else {
+            QVERIFY2(row[6] == QStringLiteral("https://") + row[5] ||
+                         row[6] == QStringLiteral("http://") + row[5],
+                     qPrintable(row[6]));
+        }
+        QCOMPARE(row[7], QStringLiteral("2026.12"));
+    }
+    // One in twenty and one in ten, with room for chance.
+    QVERIFY2(noSystems > 150 && noSystems < 400, qPrintable(QString::number(noSystems)));
+    QVERIFY2(noFastAddress > 350 && noFastAddress < 700,
+             qPrintable(QString::number(noFastAddress)));
+    QVERIFY2(example >= 10, qPrintable(QString::number(example)));
+    QVERIFY2(names.size() > 500, qPrintable(QString::number(names.size())));
+}
+
+void TestCatalogueTool::smallSampleStillHasTheExampleModel() {
+    const ToolRun built = RunCatalogueTool(
+        {QStringLiteral("sample"), QStringLiteral("--rows"), QStringLiteral("10"),
+         QStringLiteral("--password"), QStringLiteral("kavrel"), QStringLiteral("small.mdb")},
+        dir_.path());
+    QVERIFY2(built.exitCode == 0, qPrintable(built.err));
+    const QByteArray text =
+        RunCatalogueTool({QStringLiteral("export"), QStringLiteral("small.mdb"),
+                          QStringLiteral("--password"), QStringLiteral("kavrel")},
+                         dir_.path())
+            .out;
+    QCOMPARE(tsvRows(text).size(), 11);
+    QVERIFY2(text.count("7300 GT") >= 3, text.constData());
+}
+
+void TestCatalogueTool::sampleWithoutKnownDevicesIsRefused() {
+    QFile ids(dir_.filePath(QStringLiteral("unknown.ids")));
+    QVERIFY(ids.open(QIODevice::WriteOnly));
+    ids.write("0001  SafeNet (wrong ID)\n\t0001  Some Ethernet controller\n");
+    ids.close();
+
+    const ToolRun run = RunCatalogueTool(
+        {QStringLiteral("sample"), QStringLiteral("--pci"), QStringLiteral("unknown.ids"),
+         QStringLiteral("--password"), QStringLiteral("kavrel"), QStringLiteral("none.mdb")},
+        dir_.path());
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(QStringLiteral("lists no device")), qPrintable(run.err));
+    QCOMPARE(FilesStartingWith(dir_.path(), QStringLiteral("none.mdb")), QStringList());
+}
+
+QTEST_GUILESS_MAIN(TestCatalogueTool)
+#include "tst_catalogue_tool.moc"

@@ -1,0 +1,166 @@
+#include "DriverCatalogueFiles.h"
+#include "IdsReader.h"
+#include "TestSupport.h"
+#include "ToolProcess.h"
+#include "db/Connection.h"
+#include "db/Query.h"
+#include "dialogs/Errors.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace quarrow;
+using namespace quarrow::test;
+
+namespace {
+
+// Subsystems name vendors listed before and after them; a broken device line
+// takes its subsystems with it, a broken vendor line its devices; the class
+// list ends the vendor list.
+const QByteArray kPciIds =
+    "#\tList of PCI ID's\n"
+    "\n"
+    "0e11  Compaq Computer Corporation\n"
+    "10de  NVIDIA Corporation\n"
+    "\t0393  G73 [GeForce 7300 GT]\n"
+    "\t\t0e11 0123  Fictional board\n"
+    "\t\t1043 8213  EN7300GT\n"
+    "# A comment between subsystems\n"
+    "\t\tabcd 0001  Board of an unlisted vendor\n"
+    "\tzz01  broken device line\n"
+    "\t\t1043 0001  subsystem of the broken device\n"
+    "\t0395  G73 [GeForce 7300 GT]\r\n"
+    "1043  ASUSTeK Computer Inc.\n"
+    "xyz  broken vendor line\n"
+    "\t0001  device of the broken vendor\n"
+    "C 00  Unclassified device\n"
+    "\t00  Non-VGA unclassified device\n"
+    "ffff  after the class list\n";
+
+const QByteArray kUsbIds =
+    "# Vendors, devices and interfaces.\n"
+    "046d  Logitech, Inc.\n"
+    "\tc52b  Unifying Receiver\n"
+    "\t\t00  an interface, not a row\n"
+    "\tc52  code too short\n"
+    "0ed1  M\xC3\xBCller Ger\xC3\xA4tebau\n"
+    "\t0001  Ger\xC3\xA4t\n"
+    "0bda  Realtek \xFF broken UTF-8\n"
+    "\t8153  device of the broken vendor\n"
+    "C 00  (Defined at Interface level)\n"
+    "0bda  Realtek after the sections\n";
+
+const QStringList kPciRows{
+    QStringLiteral("PCI\\VEN_0E11 0e11 Compaq Computer Corporation"),
+    QStringLiteral("PCI\\VEN_10DE 10de NVIDIA Corporation"),
+    QStringLiteral("PCI\\VEN_10DE&DEV_0393 10de:0393 NVIDIA Corporation G73 [GeForce 7300 GT]"),
+    QStringLiteral("PCI\\VEN_10DE&DEV_0393&SUBSYS_01230E11 10de:0393 0e11:0123 NVIDIA Corporation "
+                   "G73 [GeForce 7300 GT] - Compaq Computer Corporation Fictional board"),
+    QStringLiteral("PCI\\VEN_10DE&DEV_0393&SUBSYS_82131043 10de:0393 1043:8213 NVIDIA Corporation "
+                   "G73 [GeForce 7300 GT] - ASUSTeK Computer Inc. EN7300GT"),
+    QStringLiteral("PCI\\VEN_10DE&DEV_0393&SUBSYS_0001ABCD 10de:0393 abcd:0001 NVIDIA Corporation "
+                   "G73 [GeForce 7300 GT] - Board of an unlisted vendor"),
+    QStringLiteral("PCI\\VEN_10DE&DEV_0395 10de:0395 NVIDIA Corporation G73 [GeForce 7300 GT]"),
+    QStringLiteral("PCI\\VEN_1043 1043 ASUSTeK Computer Inc."),
+};
+
+const QStringList kUsbRows{
+    QStringLiteral("USB\\VID_046D 046d Logitech, Inc."),
+    QStringLiteral("USB\\VID_046D&PID_C52B 046d:c52b Logitech, Inc. Unifying Receiver"),
+    QStringLiteral("USB\\VID_0ED1 0ed1 Müller Gerätebau"),
+    QStringLiteral("USB\\VID_0ED1&PID_0001 0ed1:0001 Müller Gerätebau Gerät"),
+};
+
+void writeFile(const QString& path, const QByteArray& content) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+}  // namespace
+
+class TestDeviceCatalogue : public QObject {
+    Q_OBJECT
+
+private slots:
+    void pciIdsGiveVendorDeviceAndSubsystemRows();
+    void usbIdsGiveVendorAndDeviceRows();
+    void usbSectionsEndTheVendorList_data();
+    void usbSectionsEndTheVendorList();
+    void toolBuildsTheDeviceCatalogue();
+
+private:
+    QTemporaryDir dir_;
+};
+
+void TestDeviceCatalogue::pciIdsGiveVendorDeviceAndSubsystemRows() {
+    const IdsRows read = ReadIdsRows(kPciIds, IdsKind::Pci);
+    QCOMPARE(read.rows, kPciRows);
+    QCOMPARE(read.counts.vendors, 3);
+    QCOMPARE(read.counts.devices, 2);
+    QCOMPARE(read.counts.subsystems, 3);
+    QCOMPARE(read.counts.skippedLines, 4);
+}
+
+void TestDeviceCatalogue::usbIdsGiveVendorAndDeviceRows() {
+    const IdsRows read = ReadIdsRows(kUsbIds, IdsKind::Usb);
+    QCOMPARE(read.rows, kUsbRows);
+    QCOMPARE(read.counts.vendors, 2);
+    QCOMPARE(read.counts.devices, 2);
+    QCOMPARE(read.counts.subsystems, 0);
+    QCOMPARE(read.counts.skippedLines, 3);
+}
+
+void TestDeviceCatalogue::usbSectionsEndTheVendorList_data() {
+    QTest::addColumn<QByteArray>("section");
+    for (const char* section : {"C 00  x", "AT 0000  x", "HID 00  x", "R 00  x", "BIAS 0  x",
+                                "PHY 00  x", "HUT 00  x", "L 0001  x", "HCC 00  x", "VT 0000  x"}) {
+        QTest::newRow(section) << QByteArray(section);
+    }
+}
+
+void TestDeviceCatalogue::usbSectionsEndTheVendorList() {
+    QFETCH(QByteArray, section);
+    const IdsRows read = ReadIdsRows(
+        "046d  Logitech, Inc.\n" + section + "\n\t01  sub\n0bda  Realtek\n", IdsKind::Usb);
+    QCOMPARE(read.rows, QStringList{kUsbRows[0]});
+    QCOMPARE(read.counts.skippedLines, 0);
+}
+
+void TestDeviceCatalogue::toolBuildsTheDeviceCatalogue() {
+    writeFile(dir_.filePath(QStringLiteral("pci.ids")), kPciIds);
+    writeFile(dir_.filePath(QStringLiteral("usb.ids")), kUsbIds);
+
+    const ToolRun run = RunCatalogueTool(
+        {QStringLiteral("devices"), QStringLiteral("--password"), QStringLiteral("kavrel"),
+         QStringLiteral("--pci"), QStringLiteral("pci.ids"), QStringLiteral("--usb"),
+         QStringLiteral("usb.ids"), QStringLiteral("dev.mdb")},
+        dir_.path());
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY2(run.err.contains(QStringLiteral(
+                 "pci.ids: 3 vendor rows, 2 device rows, 3 subsystem rows, 4 lines skipped")),
+             qPrintable(run.err));
+    QVERIFY2(
+        run.err.contains(QStringLiteral("usb.ids: 2 vendor rows, 2 device rows, 3 lines skipped")),
+        qPrintable(run.err));
+
+    const QString path = dir_.filePath(QStringLiteral("dev.mdb"));
+    Connection connection(CatalogueConnectionString(path, QStringLiteral("kavrel")));
+    Query query(&connection, QStringLiteral("ADOQuery1"));
+    query.addSql(QStringLiteral("SELECT * FROM device"));
+    query.open();
+    QCOMPARE(query.fieldNames(), (QStringList{QStringLiteral("Код"), QStringLiteral("device")}));
+    const QStringList expected = kPciRows + kUsbRows;
+    QCOMPARE(query.rowCount(), expected.size());
+    for (int r = 0; r < query.rowCount(); ++r) {
+        QCOMPARE(query.value(r, 0), QString::number(r + 1));
+        QCOMPARE(query.value(r, 1), expected[r]);
+    }
+
+    Connection wrong(CatalogueConnectionString(path, QStringLiteral("Kavrel")));
+    QVERIFY_THROWS_EXCEPTION(Exception, wrong.open());
+}
+
+QTEST_GUILESS_MAIN(TestDeviceCatalogue)
+#include "tst_device_catalogue.moc"
