@@ -95,6 +95,12 @@ TMessageForm::TMessageForm(const QString& text, MsgDlgType type, MsgDlgButtons b
     CentreOnScreen(this);
 }
 
+void TMessageForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // The frame is known only now that the window exists.
+    CentreOnScreen(this);
+}
+
 QLabel* TMessageForm::addIcon(MsgDlgType type) {
     const Kind kind = kindOf(type);
     if (kind.icon == QMessageBox::NoIcon) return nullptr;

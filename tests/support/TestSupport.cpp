@@ -41,7 +41,8 @@ SeenDialog Describe(QWidget* dialog) {
     seen.objectName = dialog->objectName();
     seen.title = dialog->windowTitle();
     if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
-        seen.text = box->text();
+        seen.text = box->property("messageText").isValid() ? box->property("messageText").toString()
+                                                           : box->text();
         seen.icon = box->icon();
     } else if (auto* label = dialog->findChild<QLabel*>(QStringLiteral("Message"))) {
         seen.text = label->property("messageText").isValid()
@@ -115,5 +116,20 @@ TemporaryCurrentFolder::TemporaryCurrentFolder() : previous_(QDir::currentPath()
 TemporaryCurrentFolder::~TemporaryCurrentFolder() { QDir::setCurrent(previous_); }
 
 QString BuildDir() { return qEnvironmentVariable("QUARROW_BUILD_DIR"); }
+
+ShownDialogs::ShownDialogs(bool closeEach) : closeEach_(closeEach) {
+    qApp->installEventFilter(this);
+}
+
+ShownDialogs::~ShownDialogs() { qApp->removeEventFilter(this); }
+
+bool ShownDialogs::eventFilter(QObject* watched, QEvent* event) {
+    auto* dialog = qobject_cast<QDialog*>(watched);
+    if (event->type() == QEvent::Show && dialog != nullptr && dialog->isWindow()) {
+        dialogs.append(Describe(dialog));
+        if (closeEach_) QMetaObject::invokeMethod(dialog, &QDialog::reject, Qt::QueuedConnection);
+    }
+    return false;
+}
 
 }  // namespace quarrow::test

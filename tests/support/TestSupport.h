@@ -1,5 +1,7 @@
 #pragma once
 
+#include "QuarrowApplication.h"
+
 #include <QDir>
 #include <QPointer>
 #include <QString>
@@ -65,4 +67,31 @@ T* Find(QWidget* window, const QString& name) {
 // The folder with the built programs (quarrow, quarrow-catalogue).
 QString BuildDir();
 
+// Records every dialog that is shown while it lives, in order. With
+// `closeEach`, each one is rejected as soon as it shows, so that a dialog
+// that should not have appeared cannot hold a test up.
+class ShownDialogs : public QObject {
+public:
+    explicit ShownDialogs(bool closeEach = false);
+    ~ShownDialogs() override;
+    QList<SeenDialog> dialogs;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool closeEach_;
+};
+
 }  // namespace quarrow::test
+
+// A test main whose application object is Quarrow's own, so that the message
+// loop's error boundary is the one that ships.
+#define QUARROW_TEST_MAIN(TestObject)                \
+    int main(int argc, char** argv) {                \
+        quarrow::QuarrowApplication app(argc, argv); \
+        app.setAttribute(Qt::AA_Use96Dpi, true);     \
+        TestObject tc;                               \
+        QTEST_SET_MAIN_SOURCE_PATH                   \
+        return QTest::qExec(&tc, argc, argv);        \
+    }
