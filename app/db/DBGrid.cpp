@@ -28,12 +28,14 @@ DBGrid::DBGrid(QWidget* parent) : QTableView(parent) {
 
 void DBGrid::setDataSource(DataSource* source) {
     source_ = source;
-    model_ = new DBGridModel(source, this);
+    model_ = createModel(source);
     setModel(model_);
     connect(source->query(), &Query::currentRowChanged, this, &DBGrid::followCurrentRow);
     connect(source->query(), &Query::resultReset, this,
             [this] { followCurrentRow(source_->query()->currentRow()); });
 }
+
+DBGridModel* DBGrid::createModel(DataSource* source) { return new DBGridModel(source, this); }
 
 void DBGrid::setColumns(const QVector<DBGridColumn>& columns) {
     model_->setColumns(columns);

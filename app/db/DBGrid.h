@@ -39,6 +39,8 @@ protected:
     // Deletes the current row after the confirmation; grids that edit rows
     // refine what else a deletion involves.
     virtual void deleteCurrentRecord();
+    // Grids that edit rows show them through a model of their own.
+    virtual DBGridModel* createModel(DataSource* source);
     void followCurrentRow(int row);
 
 private:

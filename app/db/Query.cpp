@@ -232,24 +232,36 @@ void Query::updateRow(int row, const QMap<int, QString>& changes) {
         assignments.append(quotedIdentifier(result_->columns().at(it.key())) +
                            QStringLiteral(" = ?"));
     }
-    const QByteArray sql =
-        QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
-            .arg(quotedIdentifier(table_), assignments.join(QStringLiteral(", ")))
-            .toUtf8();
+    const QString text = QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                             .arg(quotedIdentifier(table_), assignments.join(QStringLiteral(", ")));
+    const QByteArray sql = text.toUtf8();
+    const QByteArray returningSql = (text + QStringLiteral(" RETURNING rowid")).toUtf8();
     sqlite3* db = connection_->handle();
-    const std::int64_t rowid = result_->rowid(row);
+    std::int64_t rowid = result_->rowid(row);
     Transaction transaction(db);
     {
-        Statement update(db, std::string_view(sql.constData(), std::size_t(sql.size())));
+        // RETURNING tells where a change of an INTEGER PRIMARY KEY column
+        // moved the row. Virtual tables have no such column and refuse it.
+        std::unique_ptr<Statement> update;
+        bool returning = true;
+        try {
+            update = std::make_unique<Statement>(
+                db, std::string_view(returningSql.constData(), std::size_t(returningSql.size())));
+        } catch (const EOleException&) {
+            returning = false;
+            update = std::make_unique<Statement>(
+                db, std::string_view(sql.constData(), std::size_t(sql.size())));
+        }
         int index = 1;
-        for (const QString& value : changes) update.bindText(index++, value);
-        update.bindInt64(index, rowid);
-        update.step();
-        if (sqlite3_changes(db) == 0) {
+        for (const QString& value : changes) update->bindText(index++, value);
+        update->bindInt64(index, rowid);
+        const bool returned = update->step();
+        if (returning ? !returned : sqlite3_changes(db) == 0) {
             throw EOleException(
                 QStringLiteral("Row cannot be located for updating. Some values may have been "
                                "changed since it was last read."));
         }
+        if (returning) rowid = update->int64(0);
     }
     const std::vector<std::string> stored = readRow(rowid);
     transaction.commit();
