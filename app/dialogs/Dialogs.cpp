@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QWindow>
 #if defined(__GNUC__)
 #include <cxxabi.h>
 #endif
@@ -161,6 +162,13 @@ void CentreOnScreen(QWidget* window) {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (screen == nullptr) return;
     QRect frame = window->frameGeometry();
+    if (!window->isVisible()) {
+        // A hidden window's frame is known to its platform window only.
+        window->winId();
+        if (const QWindow* handle = window->windowHandle()) {
+            frame = window->geometry().marginsAdded(handle->frameMargins());
+        }
+    }
     frame.moveCenter(screen->geometry().center());
     window->move(frame.topLeft());
 }

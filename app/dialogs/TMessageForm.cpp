@@ -10,7 +10,10 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QTextDocument>
+#include <QTextOption>
 #include <QVBoxLayout>
+#include <QtMath>
 
 namespace quarrow {
 
@@ -95,12 +98,6 @@ TMessageForm::TMessageForm(const QString& text, MsgDlgType type, MsgDlgButtons b
     CentreOnScreen(this);
 }
 
-void TMessageForm::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    // The frame is known only now that the window exists.
-    CentreOnScreen(this);
-}
-
 QLabel* TMessageForm::addIcon(MsgDlgType type) {
     const Kind kind = kindOf(type);
     if (kind.icon == QMessageBox::NoIcon) return nullptr;
@@ -119,7 +116,19 @@ QLabel* TMessageForm::addMessage(const QString& text) {
     message->setTextInteractionFlags(Qt::NoTextInteraction);
     message->setText(AccessKeyHtml(text));
     message->ensurePolished();
-    const int width = qMin(message->sizeHint().width(), maximumTextWidth());
+
+    // The label breaks lines between words only: a word wider than the wrap
+    // width widens the text rather than being cut off.
+    QTextDocument lines;
+    lines.setDefaultFont(message->font());
+    lines.setDocumentMargin(0);
+    QTextOption wrap = lines.defaultTextOption();
+    wrap.setWrapMode(QTextOption::WordWrap);
+    lines.setDefaultTextOption(wrap);
+    lines.setHtml(message->text());
+    lines.setTextWidth(qMin(message->sizeHint().width(), maximumTextWidth()));
+    const int width = qCeil(qMax(lines.textWidth(), lines.idealWidth()));
+
     message->setWordWrap(true);
     message->setFixedSize(width, message->heightForWidth(width));
     return message;

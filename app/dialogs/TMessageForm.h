@@ -26,7 +26,6 @@ public slots:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     QLabel* addIcon(MsgDlgType type);
