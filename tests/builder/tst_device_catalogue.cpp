@@ -13,6 +13,8 @@
 using namespace quarrow;
 using namespace quarrow::test;
 
+Q_DECLARE_METATYPE(quarrow::IdsKind)
+
 namespace {
 
 // Subsystems name vendors listed before and after them; a broken device line
@@ -84,8 +86,8 @@ class TestDeviceCatalogue : public QObject {
     Q_OBJECT
 
 private slots:
-    void pciIdsGiveVendorDeviceAndSubsystemRows();
-    void usbIdsGiveVendorAndDeviceRows();
+    void idsFilesGiveOneRowPerEntry_data();
+    void idsFilesGiveOneRowPerEntry();
     void usbSectionsEndTheVendorList_data();
     void usbSectionsEndTheVendorList();
     void toolBuildsTheDeviceCatalogue();
@@ -94,22 +96,26 @@ private:
     QTemporaryDir dir_;
 };
 
-void TestDeviceCatalogue::pciIdsGiveVendorDeviceAndSubsystemRows() {
-    const IdsRows read = ReadIdsRows(kPciIds, IdsKind::Pci);
-    QCOMPARE(read.rows, kPciRows);
-    QCOMPARE(read.counts.vendors, 3);
-    QCOMPARE(read.counts.devices, 2);
-    QCOMPARE(read.counts.subsystems, 3);
-    QCOMPARE(read.counts.skippedLines, 4);
+void TestDeviceCatalogue::idsFilesGiveOneRowPerEntry_data() {
+    QTest::addColumn<IdsKind>("kind");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QList<qsizetype>>("counts");  // vendors, devices, subsystems, skipped
+    QTest::newRow("pci.ids") << IdsKind::Pci << kPciIds << kPciRows << QList<qsizetype>{3, 2, 3, 4};
+    QTest::newRow("usb.ids") << IdsKind::Usb << kUsbIds << kUsbRows << QList<qsizetype>{2, 2, 0, 3};
 }
 
-void TestDeviceCatalogue::usbIdsGiveVendorAndDeviceRows() {
-    const IdsRows read = ReadIdsRows(kUsbIds, IdsKind::Usb);
-    QCOMPARE(read.rows, kUsbRows);
-    QCOMPARE(read.counts.vendors, 2);
-    QCOMPARE(read.counts.devices, 2);
-    QCOMPARE(read.counts.subsystems, 0);
-    QCOMPARE(read.counts.skippedLines, 3);
+void TestDeviceCatalogue::idsFilesGiveOneRowPerEntry() {
+    QFETCH(IdsKind, kind);
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, rows);
+    QFETCH(QList<qsizetype>, counts);
+
+    const IdsRows read = ReadIdsRows(text, kind);
+    QCOMPARE(read.rows, rows);
+    QCOMPARE((QList<qsizetype>{read.counts.vendors, read.counts.devices, read.counts.subsystems,
+                               read.counts.skippedLines}),
+             counts);
 }
 
 void TestDeviceCatalogue::usbSectionsEndTheVendorList_data() {
