@@ -5,6 +5,7 @@
 #include "DataSource.h"
 #include "Query.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -37,10 +38,24 @@ void DBGrid::setDataSource(DataSource* source) {
 
 DBGridModel* DBGrid::createModel(DataSource* source) { return new DBGridModel(source, this); }
 
+namespace {
+
+// A column declared without a width gets its field's default display width:
+// ten characters of its cell font, and at least room for its title.
+int defaultColumnWidth(const DBGridColumn& column, const QFont& gridFont) {
+    const int cells =
+        10 * QFontMetrics(column.cellFont.value_or(gridFont)).horizontalAdvance(u'0') + 4;
+    const int title = QFontMetrics(column.titleFont).horizontalAdvance(column.title) + 4;
+    return std::max(cells, title);
+}
+
+}  // namespace
+
 void DBGrid::setColumns(const QVector<DBGridColumn>& columns) {
     model_->setColumns(columns);
     for (int c = 0; c < columns.size(); ++c) {
-        if (columns[c].width >= 0) setColumnWidth(c, columns[c].width);
+        const DBGridColumn& column = columns[c];
+        setColumnWidth(c, column.width >= 0 ? column.width : defaultColumnWidth(column, font()));
     }
 }
 

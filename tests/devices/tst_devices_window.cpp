@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QtTest>
 #include <limits>
@@ -247,6 +248,10 @@ void DevicesWindowTest::gridColumns() {
     QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("ID"));
     QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("УСТРОЙСТВО"));
     QCOMPARE(Form4->DBGrid1->columnWidth(1), 613);
+    // ID takes its field's default width: any Код shows whole, and both
+    // columns fit the grid side by side.
+    QVERIFY(Form4->DBGrid1->columnWidth(0) >=
+            Form4->DBGrid1->fontMetrics().horizontalAdvance(QStringLiteral("2147483647")));
     for (int c = 0; c < 2; ++c) {
         const QFont title = model->headerData(c, Qt::Horizontal, Qt::FontRole).value<QFont>();
         QCOMPARE(title.family(), QStringLiteral("MS Sans Serif"));
@@ -265,6 +270,7 @@ void DevicesWindowTest::gridColumns() {
     // Cells are in the grid's own font, the window's.
     QVERIFY(!model->data(model->index(0, 1), Qt::FontRole).isValid());
     QCOMPARE(Form4->DBGrid1->font().family(), QStringLiteral("MS Sans Serif"));
+    QVERIFY(!Form4->DBGrid1->horizontalScrollBar()->isVisible());
 }
 
 void DevicesWindowTest::searchHandsLookupsOverAndMovesFocus_data() {
