@@ -13,8 +13,10 @@
 #include "shell/Endpoints.h"
 #include "shell/OpenInShell.h"
 #include "shell/WebAddress.h"
+#include "skin/Artwork.h"
 #include "skin/SkinManager.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QKeyEvent>
@@ -46,6 +48,8 @@ QFont titleFont(int pointSize) {
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     setupUi(this);
+    Image1->setPixmap(MakerLogo());
+    QApplication::setWindowIcon(ProgramIcon());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(889, 554);
