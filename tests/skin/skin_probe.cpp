@@ -1,0 +1,71 @@
+// Starts Quarrow as the program does, from wherever this file was copied to,
+// answers every dialog that comes up, and reports what the skin did:
+//   dialog <caption>|<text>
+//   stylesheet set|none
+//   active 1|0
+//   visible <window> 1|0
+//   section <window>.<control> <section>
+// then ends the message loop.
+#include "QuarrowApplication.h"
+#include "Startup.h"
+#include "TForm1.h"
+#include "TForm2.h"
+#include "TForm3.h"
+#include "TForm4.h"
+#include "TestSupport.h"
+#include "skin/SkinManager.h"
+
+#include <QTest>
+#include <QTextStream>
+#include <QTimer>
+
+using namespace quarrow;
+using namespace quarrow::test;
+
+namespace {
+
+QStringList dialogs;
+
+void answerEveryDialog() {
+    WhenNextDialogAppears([](QWidget* dialog) {
+        const SeenDialog seen = Describe(dialog);
+        dialogs << seen.title + u'|' + QString(seen.text).replace(u'\n', u' ');
+        answerEveryDialog();
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+}
+
+void report() {
+    QTextStream out(stdout);
+    for (const QString& dialog : dialogs) out << "dialog " << dialog << '\n';
+    out << "stylesheet " << (qApp->styleSheet().isEmpty() ? "none" : "set") << '\n';
+    out << "active " << int(Form1->sSkinManager1->active()) << '\n';
+    for (QWidget* window : {static_cast<QWidget*>(Form1), static_cast<QWidget*>(Form2),
+                            static_cast<QWidget*>(Form3), static_cast<QWidget*>(Form4)}) {
+        out << "visible " << window->objectName() << ' ' << int(window->isVisible()) << '\n';
+        // The windows that stay hidden are skinned when they are first shown.
+        window->ensurePolished();
+        QList<QWidget*> widgets = window->findChildren<QWidget*>();
+        widgets.prepend(window);
+        for (QWidget* widget : widgets) {
+            const QString section = widget->property("skinSection").toString();
+            if (section.isEmpty()) continue;
+            out << "section " << window->objectName() << '.' << widget->objectName() << ' '
+                << section << '\n';
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QuarrowApplication application(argc, argv);
+    answerEveryDialog();
+    return RunQuarrow([] {
+        CreateWindowSet();
+        QTimer::singleShot(0, [] {
+            report();
+            QApplication::quit();
+        });
+    });
+}

@@ -1,0 +1,119 @@
+#include "CatalogueWriter.h"
+#include "SkinFixtures.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace quarrow;
+using namespace quarrow::test;
+using namespace Qt::StringLiterals;
+
+// What the program reported when it was started.
+struct Report {
+    QStringList dialogs;
+    QString styleSheet;
+    QString active;
+    QStringList visible;
+    QStringList sections;
+};
+
+namespace {
+
+Report parse(const QString& output) {
+    Report report;
+    for (const QString& line : output.split(u'\n', Qt::SkipEmptyParts)) {
+        const QString value = line.section(u' ', 1);
+        if (line.startsWith(u"dialog ")) report.dialogs << value;
+        if (line.startsWith(u"stylesheet ")) report.styleSheet = value;
+        if (line.startsWith(u"active ")) report.active = value;
+        if (line.startsWith(u"visible ")) report.visible << value;
+        if (line.startsWith(u"section ")) report.sections << value;
+    }
+    return report;
+}
+
+}  // namespace
+
+// The program as it starts: the skin beside the executable, looked up by the
+// main window's creation handler, and a current folder somewhere else.
+class SkinStartupTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void skinBesideTheProgram_data();
+    void skinBesideTheProgram();
+
+private:
+    Report start(const QString& programFolder, const QString& currentFolder);
+};
+
+Report SkinStartupTest::start(const QString& programFolder, const QString& currentFolder) {
+    const QString program = programFolder + u"/quarrow"_s;
+    if (!QFile::copy(QStringLiteral(QUARROW_SKIN_PROBE), program)) return {};
+    QFile::setPermissions(program, QFile::permissions(program) | QFile::ExeOwner);
+    QProcess process;
+    process.setWorkingDirectory(currentFolder);
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, {});
+    if (!process.waitForFinished(120000) || process.exitCode() != 0) return {};
+    return parse(QString::fromUtf8(process.readAllStandardOutput()));
+}
+
+void SkinStartupTest::skinBesideTheProgram_data() {
+    QTest::addColumn<QString>("besideProgram");
+    QTest::addColumn<bool>("skinned");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("packed file") << "packed" << true << "";
+    QTest::newRow("skin folder") << "folder" << true << "";
+    QTest::newRow("neither, though the current folder has both") << "none" << false << "";
+    QTest::newRow("packed file that is not a zip") << "not a zip" << false << "Shine.asz";
+    QTest::newRow("Options.dat that is not valid") << "bad options" << false << "Options.dat";
+}
+
+void SkinStartupTest::skinBesideTheProgram() {
+    QFETCH(QString, besideProgram);
+    QFETCH(bool, skinned);
+    QFETCH(QString, error);
+    QTemporaryDir program;
+    QTemporaryDir current;
+    WriteDriverCatalogue(current.filePath(u"vek.mdb"_s), u"kavrel"_s,
+                         {{u"Наименование"_s, u"Устройство"_s, u"os"_s, u"Размер"_s, u"Версия"_s,
+                           u"url"_s, u"URLdr"_s, u"ver"_s},
+                          {}});
+    WriteSkinArchive(current.filePath(u"Shine.asz"_s), ShineFiles());
+    WriteSkinFolder(current.path(), ShineFiles());
+    if (besideProgram == u"packed")
+        WriteSkinArchive(program.filePath(u"Shine.asz"_s), ShineFiles());
+    if (besideProgram == u"folder") WriteSkinFolder(program.path(), ShineFiles());
+    if (besideProgram == u"not a zip") WriteFile(program.filePath(u"Shine.asz"_s), "PK but no zip");
+    if (besideProgram == u"bad options") {
+        WriteSkinFolder(program.path(), ShineWithOptions("[SKIN\nVersion=1.0\n"));
+    }
+
+    const Report report = start(program.path(), current.path());
+
+    QCOMPARE(report.visible, QStringList({u"Form1 1"_s, u"Form2 0"_s, u"Form3 0"_s, u"Form4 0"_s}));
+    QCOMPARE(report.styleSheet, skinned ? u"set"_s : u"none"_s);
+    if (error.isEmpty()) {
+        QCOMPARE(report.dialogs, QStringList());
+    } else {
+        // The error box, once, and the program goes on with the plain look.
+        QCOMPARE(report.dialogs.size(), 1);
+        QVERIFY2(report.dialogs.front().startsWith(u"Quarrow|"),
+                 qPrintable(report.dialogs.front()));
+        QVERIFY2(report.dialogs.front().contains(error), qPrintable(report.dialogs.front()));
+    }
+    if (!skinned) return;
+    QCOMPARE(report.active, u"1"_s);
+    for (const QString& expected :
+         {u"Form1.Form1 FORM"_s, u"Form1.Button9 BUTTON"_s, u"Form1.DBGrid1 EDIT"_s,
+          u"Form2.Form2 FORM"_s, u"Form3.Form3 FORM"_s, u"Form3.sButton26 SPEEDBUTTON"_s,
+          u"Form4.Form4 FORM"_s, u"Form4.CheckBox1 CHECKBOX"_s}) {
+        QVERIFY2(report.sections.contains(expected), qPrintable(expected));
+    }
+}
+
+QTEST_MAIN(SkinStartupTest)
+#include "tst_skin_startup.moc"
