@@ -67,30 +67,10 @@ TMessageForm::TMessageForm(const QString& text, MsgDlgType type, MsgDlgButtons b
     if (QLabel* image = addIcon(type)) body->addWidget(image, 0, Qt::AlignTop);
     body->addWidget(addMessage(text), 0, Qt::AlignTop);
 
-    if (!buttons.testFlag(MsgDlgBtn::Cancel)) buttons |= MsgDlgBtn::OK;
-    QList<QPushButton*> row;
-    if (buttons.testFlag(MsgDlgBtn::OK)) row.append(addButton(QStringLiteral("OK"), mrOk));
-    if (buttons.testFlag(MsgDlgBtn::Cancel)) {
-        row.append(addButton(QStringLiteral("Cancel"), mrCancel));
-    }
-    cancelButton_ = row.back();
-    row.front()->setDefault(true);
-    row.front()->setFocus();
-
-    auto* buttonRow = new QHBoxLayout;
-    buttonRow->addStretch();
-    int width = 0;
-    for (QPushButton* button : row) width = qMax(width, button->sizeHint().width());
-    for (QPushButton* button : row) {
-        button->setFixedWidth(width);
-        buttonRow->addWidget(button);
-    }
-    buttonRow->addStretch();
-
     auto* layout = new QVBoxLayout(this);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addLayout(body);
-    layout->addLayout(buttonRow);
+    layout->addLayout(addButtons(buttons));
 
     // A closed dialog that no button ended answers as its close box does.
     setResult(mrCancel);
@@ -132,6 +112,30 @@ QLabel* TMessageForm::addMessage(const QString& text) {
     message->setWordWrap(true);
     message->setFixedSize(width, message->heightForWidth(width));
     return message;
+}
+
+QHBoxLayout* TMessageForm::addButtons(MsgDlgButtons buttons) {
+    // Every dialog has a button: without Cancel, OK is always there.
+    if (!buttons.testFlag(MsgDlgBtn::Cancel)) buttons |= MsgDlgBtn::OK;
+    QList<QPushButton*> row;
+    if (buttons.testFlag(MsgDlgBtn::OK)) row.append(addButton(QStringLiteral("OK"), mrOk));
+    if (buttons.testFlag(MsgDlgBtn::Cancel)) {
+        row.append(addButton(QStringLiteral("Cancel"), mrCancel));
+    }
+    cancelButton_ = row.back();
+    row.front()->setDefault(true);
+    row.front()->setFocus();
+
+    auto* layout = new QHBoxLayout;
+    layout->addStretch();
+    int width = 0;
+    for (QPushButton* button : row) width = qMax(width, button->sizeHint().width());
+    for (QPushButton* button : row) {
+        button->setFixedWidth(width);
+        layout->addWidget(button);
+    }
+    layout->addStretch();
+    return layout;
 }
 
 QPushButton* TMessageForm::addButton(const QString& caption, int result) {

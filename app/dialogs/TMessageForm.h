@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 
@@ -30,6 +31,7 @@ protected:
 private:
     QLabel* addIcon(MsgDlgType type);
     QLabel* addMessage(const QString& text);
+    QHBoxLayout* addButtons(MsgDlgButtons buttons);
     QPushButton* addButton(const QString& caption, int result);
 
     QPushButton* cancelButton_ = nullptr;
