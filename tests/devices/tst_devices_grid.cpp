@@ -44,6 +44,7 @@ private slots:
     void newRowIsWrittenWhenLeftWithAValue_data();
     void newRowIsWrittenWhenLeftWithAValue();
     void newRowTakesATypedCode();
+    void newRowsInAnEmptyResult();
     void untouchedNewRowIsDropped_data();
     void untouchedNewRowIsDropped();
     void deletionAsksFirst_data();
@@ -279,6 +280,29 @@ void DeviceGridTest::newRowTakesATypedCode() {
                                  << QStringLiteral("10|USB\\VID_0781&PID_5567 SanDisk Cruzer");
     QCOMPARE(StoredDevices(catalogue()), expected);
     QCOMPARE(ShownRows(model()), expected);
+}
+
+void DeviceGridTest::newRowsInAnEmptyResult() {
+    search(QStringLiteral("no such device"));
+    QCOMPARE(model()->rowCount(), 0);
+    QTest::keyClick(grid(), Qt::Key_Insert);
+    QCOMPARE(indicators(), QStringList{kNew});
+    clickCell(0, 1);
+    QLineEdit* editor = typeHere(QStringLiteral("first"));
+    QVERIFY(editor != nullptr);
+    pressEnter(editor);
+
+    // Down on a new row with a value writes it and starts the next one.
+    QTest::keyClick(grid(), Qt::Key_Down);
+    const QString stored = QStringLiteral("4|first");
+    QCOMPARE(StoredDevices(catalogue()), QStringList(kRows) << stored);
+    QCOMPARE(ShownRows(model()), (QStringList{stored, QStringLiteral("|")}));
+    QCOMPARE(indicators(), (QStringList{QString(), kNew}));
+
+    QTest::keyClick(grid(), Qt::Key_Up);
+    QCOMPARE(ShownRows(model()), QStringList{stored});
+    QCOMPARE(indicators(), QStringList{kCurrent});
+    QCOMPARE(Form4->sLabel3->text(), QStringLiteral("0"));
 }
 
 void DeviceGridTest::untouchedNewRowIsDropped_data() {
