@@ -29,11 +29,18 @@ std::optional<quint16> hexCode(QByteArrayView digits, qsizetype width = 4) {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-// "<code>  <name>" with at least one blank between them and a name that is
-// not empty; the name keeps its inner blanks.
+std::optional<QString> decoded(QByteArrayView bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder(bytes);
+    if (decoder.hasError()) return std::nullopt;
+    return text;
+}
+
+// "<code>  <name>" with at least one blank between them and a name in UTF-8
+// that is not empty; the name keeps its inner blanks.
 struct CodedName {
     quint16 code = 0;
-    QByteArrayView name;
+    QString name;
 };
 
 std::optional<CodedName> codedName(QByteArrayView text) {
@@ -43,8 +50,9 @@ std::optional<CodedName> codedName(QByteArrayView text) {
     QByteArrayView name = text.sliced(5);
     while (!name.isEmpty() && isBlank(name.front())) name = name.sliced(1);
     while (!name.isEmpty() && isBlank(name.back())) name.chop(1);
-    if (name.isEmpty()) return std::nullopt;
-    return CodedName{*code, name};
+    std::optional<QString> decodedName = decoded(name);
+    if (name.isEmpty() || !decodedName) return std::nullopt;
+    return CodedName{*code, std::move(*decodedName)};
 }
 
 bool isInterfaceLine(QByteArrayView line) {
@@ -61,13 +69,6 @@ bool startsOtherSection(QByteArrayView line, IdsKind kind) {
         if (line.startsWith(section)) return true;
     }
     return false;
-}
-
-std::optional<QString> decoded(QByteArrayView bytes) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder(bytes);
-    if (decoder.hasError()) return std::nullopt;
-    return text;
 }
 
 class IdsParser {
@@ -95,11 +96,10 @@ private:
     void vendorLine(QByteArrayView line) {
         hasVendor_ = hasDevice_ = false;
         const std::optional<CodedName> entry = codedName(line);
-        const std::optional<QString> name = entry ? decoded(entry->name) : std::nullopt;
-        if (!name) return skip();
+        if (!entry) return skip();
         hasVendor_ = true;
         vendor_ = entry->code;
-        add({IdsEntry::Kind::Vendor, vendor_, 0, 0, 0, *name});
+        add({IdsEntry::Kind::Vendor, vendor_, 0, 0, 0, entry->name});
         ++list_.counts.vendors;
     }
 
@@ -107,11 +107,10 @@ private:
         hasDevice_ = false;
         if (!hasVendor_) return skip();
         const std::optional<CodedName> entry = codedName(line);
-        const std::optional<QString> name = entry ? decoded(entry->name) : std::nullopt;
-        if (!name) return skip();
+        if (!entry) return skip();
         hasDevice_ = true;
         device_ = entry->code;
-        add({IdsEntry::Kind::Device, vendor_, device_, 0, 0, *name});
+        add({IdsEntry::Kind::Device, vendor_, device_, 0, 0, entry->name});
         ++list_.counts.devices;
     }
 
@@ -126,9 +125,8 @@ private:
         if (line.size() < 10 || line[4] != ' ') return skip();
         const std::optional<quint16> subvendor = hexCode(line.first(4));
         const std::optional<CodedName> entry = codedName(line.sliced(5));
-        const std::optional<QString> name = entry ? decoded(entry->name) : std::nullopt;
-        if (!subvendor || !name) return skip();
-        add({IdsEntry::Kind::Subsystem, vendor_, device_, *subvendor, entry->code, *name});
+        if (!subvendor || !entry) return skip();
+        add({IdsEntry::Kind::Subsystem, vendor_, device_, *subvendor, entry->code, entry->name});
         ++list_.counts.subsystems;
     }
 
