@@ -24,7 +24,7 @@ struct EntryCloser {
 
 SkinArchive::SkinArchive(QString path) : path_(std::move(path)) {
     int code = 0;
-    archive_ = zip_open(QFile::encodeName(path_).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
+    archive_ = zip_open(QFile::encodeName(path_).constData(), ZIP_RDONLY, &code);
     if (archive_ == nullptr) fail(zipErrorText(code));
 }
 

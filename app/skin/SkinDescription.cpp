@@ -29,6 +29,7 @@ public:
     explicit GroupReader(const QSettings& settings) : settings_(settings) {}
 
     bool sound() const { return sound_; }
+    void malformed() { sound_ = false; }
 
     void colour(const QString& key, std::optional<QColor>& out) {
         const std::optional<QStringList> items = read(key);
@@ -88,8 +89,6 @@ public:
     }
 
 private:
-    void malformed() { sound_ = false; }
-
     // The value's items; nothing when the key is absent. A value Qt would
     // have to decode into anything but text is malformed.
     std::optional<QStringList> read(const QString& key) {
@@ -129,6 +128,9 @@ SkinLook readLook(GroupReader& in) {
     in.fontName(QStringLiteral("FontName"), look.fontName);
     in.number(QStringLiteral("FontSize"), 6, 36, look.fontSize);
     in.flag(QStringLiteral("FontBold"), look.fontBold);
+    // A font is named whole: a size or weight alone would be applied to
+    // Qt's default face instead of the control's own.
+    if ((look.fontSize || look.fontBold) && look.fontName.isEmpty()) in.malformed();
     in.colour(QStringLiteral("BorderColor"), look.borderColor);
     in.number(QStringLiteral("BorderWidth"), 0, 8, look.borderWidth);
     in.number(QStringLiteral("BorderRadius"), 0, 16, look.borderRadius);

@@ -1,14 +1,48 @@
 #include "SkinManager.h"
 
+#include "Fonts.h"
 #include "SkinDescription.h"
 #include "SkinFiles.h"
 #include "SkinImages.h"
 #include "SkinStyleSheet.h"
 
 #include <QApplication>
+#include <QFont>
+#include <QPalette>
 #include <QWidget>
 
 namespace quarrow {
+
+// Before any window exists: a font once drawn keeps the face it got.
+Q_COREAPP_STARTUP_FUNCTION(InstallFontSubstitutes)
+
+namespace {
+
+// Taking an application style sheet away makes Qt forget what widgets
+// inherit from their windows: fonts and palettes fall back to the
+// application's. Widgets that set none of their own inherit again. Qt 6.4
+// also loses inherited fonts when one style sheet replaces another, which
+// no repair here undoes; the program applies its skin once, and loading the
+// same skin again leaves the style sheet as it is.
+void restoreInheritedLooks() {
+    const QWidgetList widgets = QApplication::allWidgets();
+    for (QWidget* widget : widgets) {
+        if (widget->isWindow()) continue;
+        if (!widget->testAttribute(Qt::WA_SetFont)) widget->setFont(QFont());
+        if (!widget->testAttribute(Qt::WA_SetPalette)) widget->setPalette(QPalette());
+    }
+}
+
+void applyStyleSheet(const QString& styleSheet) {
+    if (qApp->styleSheet() == styleSheet) return;
+    if (!qApp->styleSheet().isEmpty()) {
+        qApp->setStyleSheet(QString());
+        restoreInheritedLooks();
+    }
+    if (!styleSheet.isEmpty()) qApp->setStyleSheet(styleSheet);
+}
+
+}  // namespace
 
 TsSkinManager::TsSkinManager(QObject* parent) : QObject(parent) {
     setObjectName(QStringLiteral("sSkinManager1"));
@@ -63,12 +97,13 @@ void TsSkinManager::readAndApply(SkinFiles& files) {
     const SkinDescription description =
         SkinDescription::parse(*options, files.origin() + QStringLiteral("/Options.dat"));
 
-    auto images = std::make_unique<SkinImages>();
+    if (!images_) images_ = std::make_unique<QTemporaryDir>();
+    SkinImages images(images_->isValid() ? images_->path() : QString());
     QList<SkinLook> looks;
     QStringList rejected = description.rejected;
     for (const SkinLook& look : description.looks) {
         bool sound = true;
-        for (const QString& image : look.images()) sound = images->add(files, image) && sound;
+        for (const QString& image : look.images()) sound = images.add(files, image) && sound;
         if (sound) {
             looks.append(look);
         } else {
@@ -76,26 +111,24 @@ void TsSkinManager::readAndApply(SkinFiles& files) {
                                                       : look.section + u'#' + look.objectName);
         }
     }
-    const QString styleSheet = BuildSkinStyleSheet(looks, images->paths());
+    const QString styleSheet = BuildSkinStyleSheet(looks, images.paths());
 
     if (!assigner_) {
         assigner_ = new SkinSectionAssigner(rules_, skinnedPopups_, this);
         qApp->installEventFilter(assigner_);
     }
     assigner_->assignAll();
-    qApp->setStyleSheet(styleSheet);
-    images_ = std::move(images);
+    applyStyleSheet(styleSheet);
     version_ = description.version;
     rejected_ = rejected;
     loaded_ = true;
 }
 
 void TsSkinManager::dropSkin() {
-    if (loaded_) qApp->setStyleSheet(QString());
+    if (loaded_) applyStyleSheet(QString());
     loaded_ = false;
     version_.clear();
     rejected_.clear();
-    images_.reset();
 }
 
 TsSkinProvider::TsSkinProvider(QObject* parent) : QObject(parent) {

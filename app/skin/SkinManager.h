@@ -9,12 +9,12 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <memory>
 
 namespace quarrow {
 
 class SkinFiles;
-class SkinImages;
 
 // The look of skinned menus. The program has no menus of its own; the
 // window menus that the desktop shows keep it.
@@ -78,7 +78,8 @@ private:
     bool loaded_ = false;
     QString version_;
     QStringList rejected_;
-    std::unique_ptr<SkinImages> images_;
+    // The skins' pictures, for as long as a style sheet may point at them.
+    std::unique_ptr<QTemporaryDir> images_;
     QPointer<SkinSectionAssigner> assigner_;
 };
 

@@ -142,10 +142,26 @@ void addGroupBox(StyleSheet& sheet, const QString& selector, const SkinLook& loo
     addLabels(sheet, selector, look);
 }
 
+// Buttons that a dialog lays out take their size from their text: give
+// them the room of the desktop's own dialog buttons.
+void addDialogButton(StyleSheet& sheet, const QString& selector, const SkinLook& look) {
+    const QString inDialog = QStringLiteral("QDialog ") + selector;
+    Block room;
+    room.add(QStringLiteral("min-width"), QStringLiteral("60px"));
+    room.add(QStringLiteral("min-height"), QStringLiteral("19px"));
+    room.add(QStringLiteral("padding"), QStringLiteral("2px 8px"));
+    sheet.rule(inDialog, room);
+    if (!look.focusColor) return;
+    Block focus;
+    focus.add(QStringLiteral("padding"), QStringLiteral("1px 7px"));
+    sheet.rule(inDialog + QStringLiteral(":focus"), focus);
+}
+
 void addButton(StyleSheet& sheet, const QString& selector, const SkinLook& look) {
     Block box = boxOf(look, sheet);
     addFocus(sheet, selector, look, box);
     sheet.rule(selector, box);
+    if (hasBorder(look)) addDialogButton(sheet, selector, look);
     // Written after the focus rule so that a pressed or hovered button shows
     // its state and keeps its focus mark.
     Block hover;

@@ -345,6 +345,8 @@ void SkinEngineTest::badEntryLeavesItsSectionPlain_data() {
         << with("MAINMENU", "FontName=Arial } QWidget { background: red") << tick << "MAINMENU";
     QTest::newRow("value Qt would decode into a rectangle")
         << with("DIALOG", "FontColor=@Rect(1 2 3 4)") << tick << "DIALOG";
+    QTest::newRow("font size without a font")
+        << with("MAINMENU", "FontSize=12") << tick << "MAINMENU";
     QTest::newRow("flag that is neither")
         << with("SPEEDBUTTON", "FontBold=maybe") << tick << "SPEEDBUTTON";
     QTest::newRow("picture outside the skin")

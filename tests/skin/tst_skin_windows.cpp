@@ -10,6 +10,8 @@
 #include "skin/ThirdParty.h"
 
 #include <QDialog>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -86,6 +88,7 @@ private slots:
     void labelsFollowTheSkinAndKeepTheirLookWithout_data();
     void labelsFollowTheSkinAndKeepTheirLookWithout();
     void logoAndIconAreTheProgramsOwn();
+    void declaredFontsOutlastTheSkin();
     void declaredTextColoursStayLegible_data();
     void declaredTextColoursStayLegible();
 
@@ -353,6 +356,35 @@ void SkinWindowsTest::declaredTextColoursStayLegible() {
         const QColor background = image.pixelColor(at);
         QVERIFY2(contrast(text, background) >= 4.5,
                  qPrintable(u"%1 on %2"_s.arg(text.name(), background.name())));
+    }
+}
+
+// The skin names no fonts: controls keep the declared ones while it comes,
+// is loaded again and goes.
+void SkinWindowsTest::declaredFontsOutlastTheSkin() {
+    const QFont declared(u"MS Sans Serif"_s, 8);
+    const QList<QWidget*> controls{Form1->Button7, Form1->sLabel4, Form1->sButton2};
+    const auto check = [&](const char* when) {
+        for (QWidget* control : controls) {
+            QVERIFY2(control->font().family() == declared.family() &&
+                         control->font().pointSize() == declared.pointSize(),
+                     qPrintable(control->objectName() + u' ' + QString::fromUtf8(when) + u' ' +
+                                control->font().toString()));
+        }
+        QCOMPARE(Form1->Edit1->font().family(), u"Microsoft Sans Serif"_s);
+        QCOMPARE(Form1->Edit1->font().pointSize(), 14);
+    };
+    QVERIFY(QTest::qWaitForWindowExposed(Form1));
+    check("plain");
+    loadShine();
+    check("skinned");
+    loadShine();
+    check("loaded again");
+    Form1->sSkinManager1->setActive(false);
+    check("dropped");
+    // Where the declared face is missing, one of the same widths stands in.
+    if (QFontDatabase::families().contains(u"Liberation Sans"_s)) {
+        QCOMPARE(QFontInfo(Form1->Button7->font()).family(), u"Liberation Sans"_s);
     }
 }
 
