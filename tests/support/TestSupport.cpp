@@ -65,7 +65,8 @@ SeenDialog Describe(QWidget* dialog) {
 
 void WhenNextDialogAppears(std::function<void(QWidget*)> action) {
     const QSet<QWidget*> before = visibleDialogs();
-    auto* timer = new QTimer;
+    // Owned by the application, so a timer still waiting when the program ends is freed.
+    auto* timer = new QTimer(QCoreApplication::instance());
     auto started = std::make_shared<int>(0);
     QObject::connect(timer, &QTimer::timeout, [timer, before, action, started] {
         if (QWidget* dialog = pendingDialog(before)) {

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds Quarrow with AddressSanitizer, UndefinedBehaviorSanitizer and
+# LeakSanitizer in build-sanitize/ and runs the whole test suite there.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build_dir=${SANITIZE_BUILD_DIR:-build-sanitize}
+scripts/build.sh "$build_dir" -DQUARROW_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1
+export LSAN_OPTIONS=suppressions=$PWD/tests/sanitizer/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+cd "$build_dir"
+ctest --output-on-failure -j "$(nproc)" "$@"
