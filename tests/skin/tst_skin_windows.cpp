@@ -1,5 +1,6 @@
 #include "CatalogueWriter.h"
 #include "SkinFixtures.h"
+#include "Startup.h"
 #include "TForm1.h"
 #include "TForm2.h"
 #include "TForm3.h"
@@ -115,14 +116,7 @@ void SkinWindowsTest::init() {
 }
 
 void SkinWindowsTest::cleanup() {
-    delete Form4;
-    Form4 = nullptr;
-    delete Form3;
-    Form3 = nullptr;
-    delete Form2;
-    Form2 = nullptr;
-    delete Form1;
-    Form1 = nullptr;
+    DestroyWindowSet();
     qApp->setStyleSheet(QString());
     program_.reset();
     current_.reset();
