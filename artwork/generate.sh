@@ -22,11 +22,11 @@ for size in 24 16; do
   rsvg-convert -w "$size" -h "$size" icon-small.svg -o "icons/quarrow-$size.png"
 done
 
-specs=("256:png:icons/quarrow-256.png")
+entries=("256:png:icons/quarrow-256.png")
 for size in 256 128 96 48 32 24 16; do
   convert "icons/quarrow-$size.png" -depth 8 "RGBA:$work/$size.rgba"
-  specs+=("$size:bmp:$work/$size.rgba")
+  entries+=("$size:bmp:$work/$size.rgba")
 done
-python3 pack_ico.py quarrow.ico "${specs[@]}"
+python3 pack_ico.py quarrow.ico "${entries[@]}"
 
 rsvg-convert -w 11 -h 11 check.svg -o ../skins/Shine/check.png

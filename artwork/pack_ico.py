@@ -32,10 +32,10 @@ def bitmap(size, rgba):
     return header + b"".join(rows) + bytes(mask)
 
 
-def main(out, specs):
+def main(out, entries):
     images = []
-    for spec in specs:
-        size, kind, path = spec.split(":", 2)
+    for entry in entries:
+        size, kind, path = entry.split(":", 2)
         size = int(size)
         data = open(path, "rb").read()
         if kind == "png":
