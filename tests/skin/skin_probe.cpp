@@ -1,6 +1,6 @@
 // Starts Quarrow as the program does, from wherever this file was copied to,
 // answers every dialog that comes up, and reports what the skin did:
-//   dialog <caption>|<text>
+//   dialog <caption>|<text>|skinned or plain, as it was shown
 //   stylesheet set|none
 //   active 1|0
 //   visible <window> 1|0
@@ -29,7 +29,9 @@ QStringList dialogs;
 void answerEveryDialog() {
     WhenNextDialogAppears([](QWidget* dialog) {
         const SeenDialog seen = Describe(dialog);
-        dialogs << seen.title + u'|' + QString(seen.text).replace(u'\n', u' ');
+        const bool skinned = !qApp->styleSheet().isEmpty();
+        dialogs << seen.title + u'|' + QString(seen.text).replace(u'\n', u' ') +
+                       (skinned ? QStringLiteral("|skinned") : QStringLiteral("|plain"));
         answerEveryDialog();
         QTest::keyClick(dialog, Qt::Key_Escape);
     });
