@@ -2,6 +2,7 @@
 
 #include "db/DatabasePassword.h"
 #include "db/Sqlite.h"
+#include "db/TrigramIndex.h"
 #include "dialogs/Errors.h"
 
 #include <QDir>
@@ -139,9 +140,10 @@ void WriteDriverCatalogue(const QString& path, const QString& password, const Ca
 void WriteDriverCatalogue(const QString& path, const QString& password, const QStringList& columns,
                           const RowSource& rows, DriverTableLayout layout) {
     writeAtomically(path, password, [&](sqlite3* db) {
+        const bool fts = layout == DriverTableLayout::FtsTable;
         QStringList definitions;
         for (const QString& column : columns) {
-            if (layout == DriverTableLayout::Plain) {
+            if (!fts) {
                 definitions.append(quoted(column) + QStringLiteral(" TEXT"));
             } else {
                 definitions.append(column == u"Наименование"
@@ -150,14 +152,16 @@ void WriteDriverCatalogue(const QString& path, const QString& password, const QS
             }
         }
         const QString create =
-            layout == DriverTableLayout::Plain
-                ? QStringLiteral("CREATE TABLE table_1 (%1)")
+            fts ? QStringLiteral("CREATE VIRTUAL TABLE table_1 USING fts5(%1, tokenize='trigram')")
                       .arg(definitions.join(QStringLiteral(", ")))
-                : QStringLiteral("CREATE VIRTUAL TABLE table_1 USING fts5(%1, tokenize='trigram')")
+                : QStringLiteral("CREATE TABLE table_1 (%1)")
                       .arg(definitions.join(QStringLiteral(", ")));
         const QByteArray sql = utf8(create);
         Exec(db, sql.constData());
         insertRows(db, QStringLiteral("table_1"), columns.size(), rows);
+        if (layout == DriverTableLayout::TrigramIndexed && columns.contains(u"Наименование")) {
+            CreateTrigramIndex(db, QStringLiteral("table_1"), QStringLiteral("Наименование"));
+        }
     });
 }
 
@@ -177,6 +181,7 @@ void WriteDeviceCatalogue(const QString& path, const QString& password,
             QStringLiteral("CREATE TABLE device (%1)").arg(columns.join(QStringLiteral(", "))));
         Exec(db, sql.constData());
         insertRows(db, QStringLiteral("device"), table.columns.size(), rowsOf(table));
+        CreateTrigramIndex(db, QStringLiteral("device"), QStringLiteral("device"));
     });
 }
 

@@ -15,11 +15,15 @@ struct CatalogueTable {
 };
 
 enum class DriverTableLayout {
-    // table_1 as an FTS5 table with the trigram tokenizer over Наименование
-    // and every other column unindexed: the search statements use the index.
+    // table_1 as a plain table with a trigram index over Наименование beside
+    // it (kept up to date by triggers): searches look candidates up in the
+    // index, and scans of the whole table stay as fast as a plain table's.
     TrigramIndexed,
     // A plain table, as a maker may build one: same results, slower search.
     Plain,
+    // table_1 itself as an FTS5 table with the trigram tokenizer over
+    // Наименование and every other column unindexed, as older catalogues were.
+    FtsTable,
 };
 
 // Writes a driver catalogue with table_1 in the given column order and the
@@ -42,7 +46,8 @@ void WriteDriverCatalogue(const QString& path, const QString& password, const QS
 
 // Writes a device catalogue: table `device` with `Код` INTEGER PRIMARY KEY
 // (numbered automatically for new rows) and `device` TEXT, then any further
-// columns of `table` as TEXT. `table.columns` must start with Код, device.
+// columns of `table` as TEXT, with a trigram index over `device`. `table.columns` must start with
+// Код, device.
 void WriteDeviceCatalogue(const QString& path, const QString& password,
                           const CatalogueTable& table);
 

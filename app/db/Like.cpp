@@ -138,7 +138,15 @@ bool LikePattern::matches(std::string_view utf8) const {
 
 namespace {
 
-void destroyPattern(void* p) { delete static_cast<LikePattern*>(p); }
+// The engine keeps a compiled pattern while the pattern argument stays the
+// same, even when the escape argument changes from row to row, so the
+// escape it was compiled with is kept beside it.
+struct CompiledLike {
+    LikePattern pattern;
+    char32_t escape;
+};
+
+void destroyPattern(void* p) { delete static_cast<CompiledLike*>(p); }
 
 std::string_view textOf(sqlite3_value* value) {
     const auto* bytes = reinterpret_cast<const char*>(sqlite3_value_text(value));
@@ -164,19 +172,19 @@ void likeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
         std::size_t i = 0;
         escape = decodeOne(e, i);
     }
-    auto* pattern = static_cast<LikePattern*>(sqlite3_get_auxdata(context, 0));
-    if (pattern == nullptr) {
-        pattern = new LikePattern(textOf(argv[0]), escape);
-        sqlite3_set_auxdata(context, 0, pattern, destroyPattern);
+    auto* compiled = static_cast<CompiledLike*>(sqlite3_get_auxdata(context, 0));
+    if (compiled == nullptr || compiled->escape != escape) {
+        compiled = new CompiledLike{LikePattern(textOf(argv[0]), escape), escape};
+        sqlite3_set_auxdata(context, 0, compiled, destroyPattern);
         // sqlite3_set_auxdata may have destroyed it already on failure.
-        pattern = static_cast<LikePattern*>(sqlite3_get_auxdata(context, 0));
-        if (pattern == nullptr) {
+        compiled = static_cast<CompiledLike*>(sqlite3_get_auxdata(context, 0));
+        if (compiled == nullptr) {
             LikePattern once(textOf(argv[0]), escape);
             sqlite3_result_int(context, once.matches(textOf(argv[1])) ? 1 : 0);
             return;
         }
     }
-    sqlite3_result_int(context, pattern->matches(textOf(argv[1])) ? 1 : 0);
+    sqlite3_result_int(context, compiled->pattern.matches(textOf(argv[1])) ? 1 : 0);
 }
 
 }  // namespace

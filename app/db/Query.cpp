@@ -4,6 +4,7 @@
 #include "Connection.h"
 #include "Sqlite.h"
 #include "StatementText.h"
+#include "TrigramIndex.h"
 
 #include <QRegularExpression>
 
@@ -56,7 +57,9 @@ void Query::open() {
     sqlite3* db = connection_->handle();
 
     QStringList literals;
-    const QString lifted = AvoidTrigramFault(LiftStringLiterals(sqlText(), &literals), literals);
+    QString lifted = LiftStringLiterals(sqlText(), &literals);
+    lifted = AvoidTrigramFault(lifted, literals);
+    lifted = UseTrigramIndex(db, lifted, literals);
     QString table;
     QString statement = lifted;
     const QRegularExpressionMatch whole = wholeTableSelect().match(lifted);

@@ -51,7 +51,7 @@ QString LiftStringLiterals(const QString& sql, QStringList* values) {
                 break;
             }
             values->append(value);
-            out += u'?';
+            out += QStringLiteral("?%1").arg(values->size());
             i = j;
         } else if (c == u'"') {
             i = copyUntil(sql, i + 1, u"\"", out.append(c));
@@ -97,16 +97,15 @@ bool defeatsTrigramIndex(const QString& pattern) {
 
 QString AvoidTrigramFault(const QString& liftedSql, const QStringList& values) {
     static const QRegularExpression likeParameter(
-        QStringLiteral(R"(("(?:[^"]|"")+"|\[[^\]]+\]|[\w$]+)(\s+(?:not\s+)?like\s+\?))"),
+        QStringLiteral(R"(("(?:[^"]|"")+"|\[[^\]]+\]|[\w$]+)(\s+(?:not\s+)?like\s+)\?(\d+))"),
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
     QString result;
     qsizetype copied = 0;
     QRegularExpressionMatchIterator it = likeParameter.globalMatch(liftedSql);
     while (it.hasNext()) {
         const QRegularExpressionMatch match = it.next();
-        const qsizetype question = match.capturedEnd(2) - 1;
-        const qsizetype index = QStringView(liftedSql).left(question).count(u'?');
-        if (index >= values.size() || !defeatsTrigramIndex(values[index])) continue;
+        const qsizetype index = match.captured(3).toInt() - 1;
+        if (index < 0 || index >= values.size() || !defeatsTrigramIndex(values[index])) continue;
         result += QStringView(liftedSql).mid(copied, match.capturedStart(1) - copied);
         result += u'+';
         copied = match.capturedStart(1);

@@ -9,8 +9,8 @@ namespace quarrow {
 // typed text is always searched for literally and never read as SQL.
 QString QuoteLiteralBody(const QString& text);
 
-// Replaces every string literal of a statement with a "?" parameter and
-// collects the literals' values in order. The engine then never parses typed
+// Replaces every string literal of a statement with a numbered parameter
+// ("?1", "?2", ...) and collects the literals' values in order. The engine then never parses typed
 // text, whatever its length or the characters in it (NUL included).
 QString LiftStringLiterals(const QString& sql, QStringList* values);
 

@@ -5,7 +5,9 @@
 #include "db/ConnectionString.h"
 #include "db/Like.h"
 #include "db/Query.h"
+#include "db/Sqlite.h"
 #include "db/StatementText.h"
+#include "db/TrigramIndex.h"
 #include "dialogs/Errors.h"
 
 #include <unistd.h>
@@ -70,6 +72,7 @@ private slots:
     void deletionRemovesFromResultAndFile();
     void refusedDeletionKeepsTheRow();
     void denyWriteConnectionsExcludeEachOther();
+    void trigramIndexIsUsedAndFollowsEveryWrite();
     void largeResultsReadRowsBackById_data();
     void largeResultsReadRowsBackById();
 };
@@ -167,7 +170,7 @@ void DataLayerTest::literalsAreLiftedOutOfStatements() {
     const QString lifted = LiftStringLiterals(
         QStringLiteral("SELECT * FROM t WHERE a LIKE '%x''y%' AND \"b'c\" = 'z' -- it's\n"),
         &values);
-    QCOMPARE(lifted, QStringLiteral("SELECT * FROM t WHERE a LIKE ? AND \"b'c\" = ? -- it's\n"));
+    QCOMPARE(lifted, QStringLiteral("SELECT * FROM t WHERE a LIKE ?1 AND \"b'c\" = ?2 -- it's\n"));
     QCOMPARE(values, QStringList({QStringLiteral("%x'y%"), QStringLiteral("z")}));
 }
 
@@ -238,8 +241,12 @@ void DataLayerTest::searchFindsEveryLetterCaseOnBothLayouts_data() {
     QTest::addColumn<QStringList>("expected");
     const QStringList geforce{QStringLiteral("NVIDIA GeForce 7300 GT"),
                               QStringLiteral("geforce 7300 gt (mobile)")};
-    for (int layout : {int(DriverTableLayout::TrigramIndexed), int(DriverTableLayout::Plain)}) {
-        const QByteArray suffix = layout == 0 ? " (indexed)" : " (plain)";
+    const QList<QPair<DriverTableLayout, QByteArray>> layouts{
+        {DriverTableLayout::TrigramIndexed, " (indexed)"},
+        {DriverTableLayout::Plain, " (plain)"},
+        {DriverTableLayout::FtsTable, " (fts table)"}};
+    for (const auto& [tableLayout, suffix] : layouts) {
+        const int layout = int(tableLayout);
         QTest::newRow("7300 GT" + suffix) << layout << "7300 GT" << geforce;
         QTest::newRow("7300 gt" + suffix) << layout << "7300 gt" << geforce;
         QTest::newRow("cyrillic" + suffix)
@@ -387,6 +394,46 @@ void DataLayerTest::denyWriteConnectionsExcludeEachOther() {
     first.close();
     second.open();
     QVERIFY(second.isOpen());
+}
+
+void DataLayerTest::trigramIndexIsUsedAndFollowsEveryWrite() {
+    TemporaryCurrentFolder folder;
+    WriteDriverCatalogue(
+        folder.filePath(QStringLiteral("vek.mdb")), QStringLiteral("kavrel"),
+        {kDriverColumns,
+         {row(QStringLiteral("GeForce 7300 GT")), row(QStringLiteral("Radeon 9600")),
+          row(QStringLiteral("geforce 7300 gt go"))}});
+    Connection connection(MainCatalogueConnectionString());
+    connection.open();
+
+    QStringList values{QStringLiteral("%7300 gt%")};
+    const QString rewritten =
+        UseTrigramIndex(connection.handle(),
+                        QStringLiteral("SELECT * FROM table_1 WHERE Наименование LIKE ?1"), values);
+    QCOMPARE(rewritten,
+             QStringLiteral("SELECT * FROM table_1 WHERE (Наименование LIKE ?1 AND rowid "
+                            "IN (SELECT rowid FROM \"table_1_trigram\" WHERE "
+                            "\"table_1_trigram\" MATCH ?2))"));
+    QCOMPARE(values.value(1), QStringLiteral("\"730\" \"300\" \"00 \" \"0 g\" \" gt\""));
+    QStringList shortValues{QStringLiteral("%gt%")};
+    QCOMPARE(UseTrigramIndex(connection.handle(),
+                             QStringLiteral("SELECT * FROM table_1 WHERE Наименование LIKE ?1"),
+                             shortValues),
+             QStringLiteral("SELECT * FROM table_1 WHERE Наименование LIKE ?1"));
+
+    Query results(&connection, QStringLiteral("ADOQuery1"));
+    Query counter(&connection, QStringLiteral("ADOQuery2"));
+    QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("7300 GT")), qint64(2));
+    results.deleteCurrent();
+    results.updateRow(0, {{0, QStringLiteral("Quadro 7300 GTX")}});
+    QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("7300 GT")), qint64(1));
+    QCOMPARE(results.fieldByName(QStringLiteral("Наименование")),
+             QStringLiteral("Quadro 7300 GTX"));
+    QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("GeForce")), qint64(0));
+    results.insertRow(0, {{0, QStringLiteral("GeForce 6200")}});
+    QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("eforce")), qint64(1));
+    Exec(connection.handle(),
+         "INSERT INTO table_1_trigram(table_1_trigram, rank) VALUES ('integrity-check', 1)");
 }
 
 void DataLayerTest::largeResultsReadRowsBackById_data() {

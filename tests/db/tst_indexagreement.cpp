@@ -98,16 +98,19 @@ void IndexAgreementTest::indexedSearchEqualsPlainScan() {
     WriteDriverCatalogue(folder.filePath(QStringLiteral("indexed.mdb")), {}, table);
     WriteDriverCatalogue(folder.filePath(QStringLiteral("plain.mdb")), {}, table,
                          DriverTableLayout::Plain);
+    WriteDriverCatalogue(folder.filePath(QStringLiteral("fts.mdb")), {}, table,
+                         DriverTableLayout::FtsTable);
     const QString prefix = QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=");
     Connection indexed(prefix + QStringLiteral("indexed.mdb"));
     Connection plain(prefix + QStringLiteral("plain.mdb"));
+    Connection fts(prefix + QStringLiteral("fts.mdb"));
 
     int nonEmpty = 0;
     for (int k = 0; k < 1500; ++k) {
         const QString pattern = randomPattern(random, names);
         const QList<qint64> expected = search(plain, pattern);
         if (!expected.isEmpty()) ++nonEmpty;
-        QVERIFY2(search(indexed, pattern) == expected,
+        QVERIFY2(search(indexed, pattern) == expected && search(fts, pattern) == expected,
                  qPrintable(QStringLiteral("pattern [%1] %2")
                                 .arg(pattern, QString::number(pattern.toUcs4().value(0), 16))));
     }

@@ -1,0 +1,143 @@
+#include "TrigramIndex.h"
+
+#include "Sqlite.h"
+
+#include <QRegularExpression>
+
+namespace quarrow {
+
+namespace {
+
+QString quoted(const QString& name) {
+    QString q = name;
+    q.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + q + u'"';
+}
+
+QString unquoted(const QString& identifier) {
+    if (identifier.size() >= 2 && identifier.startsWith(u'"')) {
+        return identifier.mid(1, identifier.size() - 2)
+            .replace(QStringLiteral("\"\""), QStringLiteral("\""));
+    }
+    if (identifier.size() >= 2 && identifier.startsWith(u'[')) {
+        return identifier.mid(1, identifier.size() - 2);
+    }
+    return identifier;
+}
+
+void exec(sqlite3* db, const QString& sql) {
+    const QByteArray utf8 = sql.toUtf8();
+    Exec(db, utf8.constData());
+}
+
+QString indexName(const QString& table) { return table + QStringLiteral("_trigram"); }
+
+// The columns of a table's trigram index, or none when it has no index.
+QStringList indexedColumns(sqlite3* db, const QString& table) {
+    const QByteArray name = indexName(table).toUtf8();
+    Statement schema(
+        db, "SELECT sql FROM sqlite_schema WHERE type = 'table' AND name = ? COLLATE NOCASE");
+    schema.bindText(1, std::string_view(name.constData(), std::size_t(name.size())));
+    if (!schema.step() || !schema.text(0).contains(QStringLiteral("fts5"), Qt::CaseInsensitive)) {
+        return {};
+    }
+    const QByteArray pragma =
+        QStringLiteral("PRAGMA table_info(%1)").arg(quoted(indexName(table))).toUtf8();
+    Statement info(db, std::string_view(pragma.constData(), std::size_t(pragma.size())));
+    QStringList columns;
+    while (info.step()) columns.append(info.text(1));
+    return columns;
+}
+
+QString phrase(const QString& trigram) {
+    QString q = trigram;
+    q.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + q + u'"';
+}
+
+}  // namespace
+
+void CreateTrigramIndex(sqlite3* db, const QString& table, const QString& column) {
+    const QString index = quoted(indexName(table));
+    const QString t = quoted(table);
+    const QString c = quoted(column);
+    exec(db,
+         QStringLiteral("CREATE VIRTUAL TABLE %1 USING fts5(%2, content=%3, "
+                        "tokenize='trigram', detail='none')")
+             .arg(index, c,
+                  QStringLiteral("'%1'").arg(QString(table).replace(u'\'', QStringLiteral("''")))));
+    exec(db, QStringLiteral("CREATE TRIGGER %1 AFTER INSERT ON %2 BEGIN "
+                            "INSERT INTO %3(rowid, %4) VALUES (new.rowid, new.%4); END")
+                 .arg(quoted(indexName(table) + QStringLiteral("_insert")), t, index, c));
+    exec(db,
+         QStringLiteral("CREATE TRIGGER %1 AFTER DELETE ON %2 BEGIN "
+                        "INSERT INTO %3(%3, rowid, %4) VALUES ('delete', old.rowid, old.%4); END")
+             .arg(quoted(indexName(table) + QStringLiteral("_delete")), t, index, c));
+    exec(db, QStringLiteral("CREATE TRIGGER %1 AFTER UPDATE ON %2 BEGIN "
+                            "INSERT INTO %3(%3, rowid, %4) VALUES ('delete', old.rowid, old.%4); "
+                            "INSERT INTO %3(rowid, %4) VALUES (new.rowid, new.%4); END")
+                 .arg(quoted(indexName(table) + QStringLiteral("_update")), t, index, c));
+    exec(db, QStringLiteral("INSERT INTO %1(%1) VALUES ('rebuild')").arg(index));
+}
+
+QString TrigramQueryFor(const QString& likePattern) {
+    QStringList trigrams;
+    QList<uint> run;
+    const QList<uint> characters = likePattern.toUcs4();
+    for (qsizetype i = 0; i <= characters.size(); ++i) {
+        // The index reads text only up to a NUL, so a NUL ends a run too.
+        const uint c = i < characters.size() ? characters[i] : 0;
+        if (c == u'%' || c == u'_' || c == 0) {
+            for (qsizetype k = 0; k + 3 <= run.size(); ++k) {
+                const QString trigram =
+                    QString::fromUcs4(reinterpret_cast<const char32_t*>(run.constData() + k), 3);
+                trigrams.append(phrase(trigram));
+            }
+            run.clear();
+            continue;
+        }
+        run.append(c);
+    }
+    trigrams.removeDuplicates();
+    return trigrams.join(u' ');
+}
+
+QString UseTrigramIndex(sqlite3* db, const QString& liftedSql, QStringList& values) {
+    static const QString identifier = QStringLiteral(R"(("(?:[^"]|"")+"|\[[^\]]+\]|[\w$]+))");
+    static const QRegularExpression oneTable(
+        QStringLiteral(R"(\bfrom\s+%1\s*(?:where\b|;|$))").arg(identifier),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+    static const QRegularExpression likeParameter(
+        QStringLiteral(R"(%1(\s+(not\s+)?like\s+)\?(\d+)(?!\s*escape\b))").arg(identifier),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+
+    const QRegularExpressionMatch from = oneTable.match(liftedSql);
+    if (!from.hasMatch()) return liftedSql;
+    const QString table = unquoted(from.captured(1));
+    const QStringList columns = indexedColumns(db, table);
+    if (columns.isEmpty()) return liftedSql;
+
+    QString result;
+    qsizetype copied = 0;
+    QRegularExpressionMatchIterator it = likeParameter.globalMatch(liftedSql);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch like = it.next();
+        if (!like.captured(3).isEmpty()) continue;  // NOT LIKE
+        if (!columns.contains(unquoted(like.captured(1)), Qt::CaseInsensitive)) continue;
+        const int parameter = like.captured(4).toInt();
+        if (parameter < 1 || parameter > values.size()) continue;
+        const QString query = TrigramQueryFor(values[parameter - 1]);
+        if (query.isEmpty()) continue;
+        values.append(query);
+        const QString index = quoted(indexName(table));
+        result += QStringView(liftedSql).mid(copied, like.capturedStart(0) - copied);
+        result += QStringLiteral("(%1 AND rowid IN (SELECT rowid FROM %2 WHERE %2 MATCH ?%3))")
+                      .arg(like.captured(0), index)
+                      .arg(values.size());
+        copied = like.capturedEnd(0);
+    }
+    result += QStringView(liftedSql).mid(copied);
+    return result;
+}
+
+}  // namespace quarrow
