@@ -58,14 +58,6 @@ char32_t decodeOne(std::string_view s, std::size_t& i) {
     return c;
 }
 
-bool segmentMatchesAt(const std::vector<char32_t>& segment, const std::vector<char32_t>& text,
-                      std::size_t at) {
-    for (std::size_t k = 0; k < segment.size(); ++k) {
-        if (segment[k] != 0xFFFFFFFFu && segment[k] != text[at + k]) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 char32_t LikePattern::fold(char32_t c) {
@@ -97,35 +89,40 @@ LikePattern::LikePattern(std::string_view pattern, char32_t escape) : parts_(1) 
             parts_.back().push_back(c == '_' ? kAnyOne : fold(c));
         }
     }
+    prepareByteMatching();
     matchesAnyText_ =
         parts_.size() > 1 &&
         std::all_of(parts_.begin(), parts_.end(), [](const auto& part) { return part.empty(); });
 }
 
-bool LikePattern::matches(std::string_view utf8) const {
-    if (matchesAnyText_) return true;
-    thread_local std::vector<char32_t> text;
-    decodeFolded(utf8, text);
+namespace {
 
-    const auto& prefix = parts_.front();
-    if (parts_.size() == 1) {
-        return prefix.size() == text.size() && segmentMatchesAt(prefix, text, 0);
-    }
-    const auto& suffix = parts_.back();
+// Matches text against a pattern split at its "%" signs: the first part
+// anchors at the start, the last at the end, the others in order between.
+// Leftmost placement of each middle part is always the best one, since only
+// "%" can absorb a variable run.
+template <typename Part, typename Text, typename Same>
+bool matchParts(const std::vector<Part>& parts, const Text& text, Same same) {
+    const auto partAt = [&](const Part& part, std::size_t at) {
+        for (std::size_t k = 0; k < part.size(); ++k) {
+            if (!same(part[k], text[at + k])) return false;
+        }
+        return true;
+    };
+    const Part& prefix = parts.front();
+    if (parts.size() == 1) return prefix.size() == text.size() && partAt(prefix, 0);
+    const Part& suffix = parts.back();
     if (prefix.size() + suffix.size() > text.size()) return false;
-    if (!segmentMatchesAt(prefix, text, 0)) return false;
+    if (!partAt(prefix, 0)) return false;
     const std::size_t end = text.size() - suffix.size();
-    if (!segmentMatchesAt(suffix, text, end)) return false;
-
-    // Leftmost placement of each middle part is always the best one, since
-    // only "%" can absorb a variable run.
+    if (!partAt(suffix, end)) return false;
     std::size_t pos = prefix.size();
-    for (std::size_t s = 1; s + 1 < parts_.size(); ++s) {
-        const auto& part = parts_[s];
+    for (std::size_t s = 1; s + 1 < parts.size(); ++s) {
+        const Part& part = parts[s];
         if (part.empty()) continue;
         bool found = false;
         for (; pos + part.size() <= end; ++pos) {
-            if (segmentMatchesAt(part, text, pos)) {
+            if (partAt(part, pos)) {
                 found = true;
                 break;
             }
@@ -134,6 +131,57 @@ bool LikePattern::matches(std::string_view utf8) const {
         pos += part.size();
     }
     return true;
+}
+
+constexpr unsigned char kAnyByte = 0xFF;
+
+unsigned char lowerAscii(unsigned char b) { return (b >= 'A' && b <= 'Z') ? b + ('a' - 'A') : b; }
+
+bool isAscii(std::string_view text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void LikePattern::prepareByteMatching() {
+    // Only "k" and "s" have non-ASCII letters folding onto them (the Kelvin
+    // sign and the long s), and "_" must step over whole characters; a
+    // pattern free of all three compares raw UTF-8 bytes exactly, since no
+    // byte of a non-ASCII character equals an ASCII one.
+    bytesOnlyWhenAscii_ = false;
+    for (const auto& part : parts_) {
+        std::string bytes;
+        for (const char32_t c : part) {
+            if (c == kAnyOne) {
+                bytes += char(kAnyByte);
+                bytesOnlyWhenAscii_ = true;
+                continue;
+            }
+            if (c >= 0x80) {
+                byteParts_.clear();
+                return;
+            }
+            if (c == 'k' || c == 's') bytesOnlyWhenAscii_ = true;
+            bytes += char(c);
+        }
+        byteParts_.push_back(std::move(bytes));
+    }
+}
+
+bool LikePattern::matches(std::string_view utf8) const {
+    if (matchesAnyText_) return true;
+    if (!byteParts_.empty() && (!bytesOnlyWhenAscii_ || isAscii(utf8))) {
+        return matchParts(byteParts_, utf8, [](char p, char t) {
+            const auto pb = static_cast<unsigned char>(p);
+            return pb == kAnyByte || pb == lowerAscii(static_cast<unsigned char>(t));
+        });
+    }
+    thread_local std::vector<char32_t> text;
+    decodeFolded(utf8, text);
+    return matchParts(parts_, text, [](char32_t p, char32_t t) { return p == kAnyOne || p == t; });
 }
 
 namespace {

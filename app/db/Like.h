@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -29,6 +30,12 @@ private:
     // start, the last at the end, the others must follow in order.
     std::vector<std::vector<char32_t>> parts_;
     bool matchesAnyText_ = false;  // only "%" signs: every text matches
+
+    // The same parts as lower-case ASCII bytes, for patterns made of ASCII
+    // characters only; empty otherwise.
+    void prepareByteMatching();
+    std::vector<std::string> byteParts_;
+    bool bytesOnlyWhenAscii_ = false;  // byte matching needs ASCII text
 };
 
 // Registers like(pattern, text) and like(pattern, text, escape) on a

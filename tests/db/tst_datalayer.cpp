@@ -118,6 +118,16 @@ void DataLayerTest::likeMatchesLikeTheEngineWould_data() {
     QTest::newRow("no-break space is not a blank") << "% %" << QString(QChar(0xA0)) << false;
     QTest::newRow("overlapping prefix") << "%aab%"
                                         << "aaab" << true;
+    QTest::newRow("latin pattern in cyrillic text") << "%gt%"
+                                                    << "Видео GT" << true;
+    QTest::newRow("kelvin sign folds onto k") << "%k%" << QStringLiteral("\u212A") << true;
+    QTest::newRow("long s folds onto s") << "%S%" << QStringLiteral("\u017F") << true;
+    QTest::newRow("underscore over a cyrillic letter") << "a_c"
+                                                       << "aжc" << true;
+    QTest::newRow("underscore over a four-byte letter")
+        << "a_c" << QStringLiteral("a\U0001F600c") << true;
+    QTest::newRow("underscore is one whole letter") << "a__c"
+                                                    << "aжc" << false;
 }
 
 void DataLayerTest::likeMatchesLikeTheEngineWould() {
