@@ -20,6 +20,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QKeyEvent>
+#include <limits>
 
 using namespace quarrow;
 
@@ -29,8 +30,8 @@ namespace {
 
 const QString kChooseDriver = QStringLiteral("Выберите в таблице драйвер ,а за тем качать !!!");
 const QString kEnterQuery = QStringLiteral("Внимание ! Введите поисковый запрос !");
-const QString kNothingFound = QStringLiteral(
-    "Драйвер не найден измените поисковый запрос, либо сообщите в службу поддержки");
+const QString kNothingFound =
+    QStringLiteral("Драйвер не найден измените поисковый запрос, либо сообщите в службу поддержки");
 const QString kNotFoundCaption = QStringLiteral("ДРАЙВЕР НЕ НАЙДЕН !");
 constexpr int kQuestionFlags = MB_OKCANCEL | MB_ICONQUESTION;
 
@@ -55,6 +56,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
     setFixedSize(889, 554);
     setWindowOpacity(1.0);
     Label1->setText(HomeHost().toLower());
+    Edit1->setMaxLength(std::numeric_limits<int>::max());
     declareColours();
     declareDataComponents();
     declareGrid();
@@ -121,7 +123,8 @@ void TForm1::declareGrid() {
 
 void TForm1::connectHandlers() {
     const auto on = [this](QPushButton* button, void (TForm1::*handler)()) {
-        connect(button, &QPushButton::clicked, this, [this, handler] { guarded([&] { (this->*handler)(); }); });
+        connect(button, &QPushButton::clicked, this,
+                [this, handler] { guarded([&] { (this->*handler)(); }); });
     };
     on(Button1, &TForm1::Button1Click);
     on(Button2, &TForm1::Button2Click);
@@ -135,7 +138,8 @@ void TForm1::connectHandlers() {
     on(sButton2, &TForm1::sButton2Click);
     connect(DBGrid1, &DBGrid::cellClick, this, [this] { guarded([this] { DBGrid1CellClick(); }); });
     connect(DBGrid1, &DBGrid::dblClick, this, [this] { guarded([this] { DBGrid1DblClick(); }); });
-    connect(DBGrid1, &DBGrid::keyPress, this, [this](QChar key) { guarded([&] { DBGrid1KeyPress(key); }); });
+    connect(DBGrid1, &DBGrid::keyPress, this,
+            [this](QChar key) { guarded([&] { DBGrid1KeyPress(key); }); });
     Edit1->installEventFilter(this);
     Label1->installEventFilter(this);
 }
@@ -233,8 +237,8 @@ void TForm1::Button9Click() {
         QStringLiteral("РЕШЕНИЕ ПРОБЛЕМЫ:") + CR + CR +
         QStringLiteral("1.ПРОВЕРИТЬ - ВЫДЕЛЕН ЛИ ДРАЙВЕР В ТАБЛИЦЕ РЕЗУЛЬТАТОВ ?") + CR +
         QStringLiteral("2.ПОПРОБУЙТЕ ЩЕЛКНУТЬ (МЕДЛЕННЫЙ) ВАРИАНТ ! ") + CR +
-        QStringLiteral("3.ОБНОВИТЕ БАЗУ ДАННЫХ !") + CR + CR + QStringLiteral(" Поискать на сайте: ") +
-        CatalogueAddress() + QStringLiteral(" ???");
+        QStringLiteral("3.ОБНОВИТЕ БАЗУ ДАННЫХ !") + CR + CR +
+        QStringLiteral(" Поискать на сайте: ") + CatalogueAddress() + QStringLiteral(" ???");
     offerCatalogueSearch(question);
 }
 

@@ -81,6 +81,9 @@ void CreateTrigramIndex(sqlite3* db, const QString& table, const QString& column
 }
 
 QString TrigramQueryFor(const QString& likePattern) {
+    // A few trigrams narrow the candidates as well as all of them would; a
+    // pasted megabyte of text must not become a megabyte-sized index query.
+    constexpr qsizetype kMostTrigrams = 16;
     QStringList trigrams;
     QList<uint> run;
     const QList<uint> characters = likePattern.toUcs4();
@@ -88,17 +91,16 @@ QString TrigramQueryFor(const QString& likePattern) {
         // The index reads text only up to a NUL, so a NUL ends a run too.
         const uint c = i < characters.size() ? characters[i] : 0;
         if (c == u'%' || c == u'_' || c == 0) {
-            for (qsizetype k = 0; k + 3 <= run.size(); ++k) {
+            for (qsizetype k = 0; k + 3 <= run.size() && trigrams.size() < kMostTrigrams; ++k) {
                 const QString trigram =
                     QString::fromUcs4(reinterpret_cast<const char32_t*>(run.constData() + k), 3);
-                trigrams.append(phrase(trigram));
+                if (!trigrams.contains(phrase(trigram))) trigrams.append(phrase(trigram));
             }
             run.clear();
             continue;
         }
         run.append(c);
     }
-    trigrams.removeDuplicates();
     return trigrams.join(u' ');
 }
 
