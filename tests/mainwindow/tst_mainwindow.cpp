@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyleOptionButton>
 #include <QtTest>
 
 using namespace quarrow;
@@ -48,6 +49,7 @@ private slots:
     void declaredLayout_data();
     void declaredLayout();
     void focusOrderAndFirstFocus();
+    void buttonCaptionsAreNotCut();
     void gridColumnsAndFonts();
     void searchTrimsAndFindsEveryCase();
     void trimRemovesControlCharactersOnly_data();
@@ -186,6 +188,22 @@ void MainWindowTest::focusOrderAndFirstFocus() {
     QVERIFY(!Form1->DBEdit1->isVisible());
     QVERIFY(!Form1->DBEdit2->isVisible());
     QVERIFY(!Form1->DBEdit3->isVisible());
+}
+
+void MainWindowTest::buttonCaptionsAreNotCut() {
+    makeCatalogue({driver(QStringLiteral("a"))});
+    createWindow();
+    for (QPushButton* button : Form1->findChildren<QPushButton*>()) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        const QRect contents =
+            button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+        const bool wraps = button->inherits("quarrow::TsButton");
+        const QRect needed = button->fontMetrics().boundingRect(
+            contents, Qt::AlignCenter | (wraps ? Qt::TextWordWrap : 0), button->text());
+        QVERIFY2(needed.width() <= contents.width() + 2 && needed.height() <= contents.height() + 2,
+                 qPrintable(button->objectName()));
+    }
 }
 
 void MainWindowTest::gridColumnsAndFonts() {
