@@ -208,7 +208,7 @@ void TForm1::DBGrid1KeyPress(QChar& key) {
 void TForm1::Button1Click() {
     const QString url = DBEdit1->text();
     if (!url.isEmpty()) {
-        OpenInShell(QStringLiteral("http://") + url);
+        OpenCatalogueAddress(QStringLiteral("http://") + url);
     } else {
         ShowPlainMessage(QStringLiteral("Нет ссылки на драйвер !"));
     }
@@ -217,18 +217,7 @@ void TForm1::Button1Click() {
 void TForm1::Button9Click() {
     const QString direct = DBEdit3->text();
     if (!direct.isEmpty()) {
-        // A catalogue comes from outside: only a web address may leave the
-        // program, never a path, a program or another scheme.
-        if (!IsWebAddress(direct)) {
-            QString shown = direct;
-            for (QChar& c : shown) {
-                if (c.unicode() < 32) c = u'?';
-            }
-            throw Exception(QStringLiteral("Ссылка на драйвер \"%1\" не является веб-адресом "
-                                           "(http, https или ftp) и не будет открыта.")
-                                .arg(shown));
-        }
-        OpenInShell(direct);
+        OpenCatalogueAddress(direct);
         return;
     }
     const QString question =

@@ -1,5 +1,8 @@
 #include "WebAddress.h"
 
+#include "OpenInShell.h"
+#include "dialogs/Errors.h"
+
 namespace quarrow {
 
 bool IsWebAddress(const QString& address) {
@@ -16,6 +19,19 @@ bool IsWebAddress(const QString& address) {
         if (c.unicode() < 32 || c.unicode() == 127) return false;
     }
     return true;
+}
+
+void OpenCatalogueAddress(const QString& address) {
+    if (!IsWebAddress(address)) {
+        QString shown = address;
+        for (QChar& c : shown) {
+            if (c.unicode() < 32) c = u'?';
+        }
+        throw Exception(QStringLiteral("Ссылка на драйвер \"%1\" не является веб-адресом "
+                                       "(http, https или ftp) и не будет открыта.")
+                            .arg(shown));
+    }
+    OpenInShell(address);
 }
 
 }  // namespace quarrow

@@ -1,0 +1,160 @@
+#include "CatalogueWriter.h"
+#include "TForm1.h"
+#include "TestSupport.h"
+#include "shell/OpenInShell.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace quarrow;
+using namespace quarrow::test;
+
+namespace {
+
+// An `xdg-open` stand-in that appends each call to a log: the number of
+// arguments, then every argument, each ended by NUL, so that line breaks
+// inside an argument survive.
+class LoggingOpener {
+public:
+    LoggingOpener() : previousPath_(qgetenv("PATH")) {
+        QFile script(dir_.filePath(QStringLiteral("xdg-open")));
+        script.open(QIODevice::WriteOnly);
+        script.write("#!/bin/sh\nprintf '%s\\000' \"$#\" \"$@\" >> \"" +
+                     QFile::encodeName(logPath()) + "\"\n");
+        script.close();
+        script.setPermissions(script.permissions() | QFile::ExeOwner);
+        qputenv("PATH", QFile::encodeName(dir_.path()) + ':' + previousPath_);
+    }
+    ~LoggingOpener() { qputenv("PATH", previousPath_); }
+
+    // Every call's arguments.
+    QList<QStringList> calls() const {
+        QFile file(logPath());
+        if (!file.open(QIODevice::ReadOnly)) return {};
+        const QList<QByteArray> fields = file.readAll().split('\0');
+        QList<QStringList> result;
+        for (qsizetype i = 0; i + 1 < fields.size();) {
+            const int count = fields[i++].toInt();
+            QStringList arguments;
+            for (int k = 0; k < count && i < fields.size(); ++k) {
+                arguments.append(QString::fromUtf8(fields[i++]));
+            }
+            result.append(arguments);
+        }
+        return result;
+    }
+
+private:
+    QString logPath() const { return dir_.filePath(QStringLiteral("calls.log")); }
+    QTemporaryDir dir_;
+    QByteArray previousPath_;
+};
+
+}  // namespace
+
+class HostileAddressTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void onlyWebAddressesReachTheOpener_data();
+    void onlyWebAddressesReachTheOpener();
+};
+
+void HostileAddressTest::onlyWebAddressesReachTheOpener_data() {
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("direct");
+    QTest::addColumn<QString>("slowTarget");  // empty: refused
+    QTest::addColumn<QString>("fastTarget");  // empty: refused
+    QTest::newRow("local program") << "/usr/bin/xterm"
+                                   << "/usr/bin/xterm"
+                                   << "http:///usr/bin/xterm"
+                                   << "";
+    QTest::newRow("windows program") << "C:\\Windows\\calc.exe"
+                                     << "C:\\Windows\\calc.exe"
+                                     << "http://C:\\Windows\\calc.exe"
+                                     << "";
+    QTest::newRow("file scheme") << "file:///etc/passwd"
+                                 << "file:///etc/passwd"
+                                 << "http://file:///etc/passwd"
+                                 << "";
+    QTest::newRow("javascript") << "javascript:alert(1)"
+                                << "javascript:alert(1)"
+                                << "http://javascript:alert(1)"
+                                << "";
+    QTest::newRow("option-like") << "-x"
+                                 << "--help"
+                                 << "http://-x"
+                                 << "";
+    QTest::newRow("embedded line break") << "example.com/a\n--b"
+                                         << "http://example.com/a\n--b"
+                                         << ""
+                                         << "";
+    const QString nul(QChar(0));
+    QTest::newRow("embedded NUL") << QStringLiteral("example.com/a") + nul + u'b'
+                                  << QStringLiteral("http://example.com/a") + nul + u'b' << ""
+                                  << "";
+    QTest::newRow("leading blank") << " example.com"
+                                   << " http://example.com"
+                                   << "http:// example.com"
+                                   << "";
+    QTest::newRow("web addresses") << "example.com/d 1&x#y.zip"
+                                   << "HTTP://Example.com/d 1&x#y.zip"
+                                   << "http://example.com/d 1&x#y.zip"
+                                   << "HTTP://Example.com/d 1&x#y.zip";
+    QTest::newRow("ftp and cyrillic") << "пример.рф/драйвер.zip"
+                                      << "ftp://пример.рф/драйвер.zip"
+                                      << "http://пример.рф/драйвер.zip"
+                                      << "ftp://пример.рф/драйвер.zip";
+}
+
+void HostileAddressTest::onlyWebAddressesReachTheOpener() {
+    QFETCH(QString, url);
+    QFETCH(QString, direct);
+    QFETCH(QString, slowTarget);
+    QFETCH(QString, fastTarget);
+    TemporaryCurrentFolder folder;
+    WriteDriverCatalogue(
+        folder.filePath(QStringLiteral("vek.mdb")), QStringLiteral("kavrel"),
+        {{QStringLiteral("Наименование"), QStringLiteral("Устройство"), QStringLiteral("os"),
+          QStringLiteral("Размер"), QStringLiteral("Версия"), QStringLiteral("url"),
+          QStringLiteral("URLdr"), QStringLiteral("ver")},
+         {{QStringLiteral("driver"), QStringLiteral("kind"), QStringLiteral("XP"),
+           QStringLiteral("1"), QStringLiteral("1"), url, direct, QStringLiteral("1")}}});
+    LoggingOpener opener;
+    SetShellLauncher({});  // the real launcher
+    Form1 = new TForm1;
+    Form1->show();
+    Form1->Edit1->setText(QStringLiteral("driver"));
+    Form1->Button2->click();
+
+    QStringList expected;
+    for (const auto& [button, target] :
+         {std::pair{Form1->Button1, slowTarget}, std::pair{Form1->Button9, fastTarget}}) {
+        std::shared_ptr<SeenDialog> refusal;
+        if (target.isEmpty()) {
+            refusal = AnswerNextDialog(QStringLiteral("OK"));
+        } else {
+            expected.append(target);
+        }
+        button->click();
+        if (refusal) {
+            QTRY_VERIFY(refusal->seen);
+            QCOMPARE(refusal->title, QStringLiteral("Quarrow"));
+            QVERIFY(refusal->text.contains(QStringLiteral("не является веб-адресом")));
+        }
+    }
+    QTRY_COMPARE(opener.calls().size(), expected.size());
+    QTest::qWait(200);  // a refused address must not arrive late either
+    const QList<QStringList> calls = opener.calls();
+    QCOMPARE(calls.size(), expected.size());
+    for (qsizetype k = 0; k < calls.size(); ++k) {
+        QCOMPARE(calls[k], QStringList{expected[k]});
+        QVERIFY(!calls[k].front().startsWith(u'-'));
+    }
+    delete Form1;
+    Form1 = nullptr;
+}
+
+QUARROW_TEST_MAIN(HostileAddressTest)
+#include "tst_hostile_addresses.moc"
