@@ -4,6 +4,7 @@
 #include "db/DBGrid.h"
 #include "db/Query.h"
 
+#include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -90,6 +91,9 @@ void MainWindowTest::makeCatalogue(const QList<QStringList>& rows) {
 
 void MainWindowTest::createWindow() {
     Form1 = new TForm1;
+    // Every reset, removal and row change the grid's model makes is checked.
+    new QAbstractItemModelTester(Form1->DBGrid1->model(),
+                                 QAbstractItemModelTester::FailureReportingMode::QtTest, Form1);
     Form1->show();
     QVERIFY(QTest::qWaitForWindowExposed(Form1));
 }
