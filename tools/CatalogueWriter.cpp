@@ -2,6 +2,7 @@
 
 #include "db/DatabasePassword.h"
 #include "db/Sqlite.h"
+#include "db/StatementText.h"
 #include "db/TrigramIndex.h"
 #include "dialogs/Errors.h"
 
@@ -13,12 +14,6 @@
 namespace quarrow {
 
 namespace {
-
-QString quoted(const QString& name) {
-    QString q = name;
-    q.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + q + u'"';
-}
 
 QByteArray utf8(const QString& s) { return s.toUtf8(); }
 
@@ -73,7 +68,7 @@ private:
         QStringList marks;
         for (qsizetype c = 0; c < columns; ++c) marks.append(QStringLiteral("?"));
         return utf8(QStringLiteral("INSERT INTO %1 VALUES (%2)")
-                        .arg(quoted(table), marks.join(QStringLiteral(", "))));
+                        .arg(QuoteIdentifier(table), marks.join(QStringLiteral(", "))));
     }
 
     qsizetype columns_;
@@ -144,11 +139,11 @@ void WriteDriverCatalogue(const QString& path, const QString& password, const QS
         QStringList definitions;
         for (const QString& column : columns) {
             if (!fts) {
-                definitions.append(quoted(column) + QStringLiteral(" TEXT"));
+                definitions.append(QuoteIdentifier(column) + QStringLiteral(" TEXT"));
             } else {
                 definitions.append(column == u"Наименование"
-                                       ? quoted(column)
-                                       : quoted(column) + QStringLiteral(" UNINDEXED"));
+                                       ? QuoteIdentifier(column)
+                                       : QuoteIdentifier(column) + QStringLiteral(" UNINDEXED"));
             }
         }
         const QString create =
@@ -175,7 +170,7 @@ void WriteDeviceCatalogue(const QString& path, const QString& password,
         QStringList columns{QStringLiteral("\"Код\" INTEGER PRIMARY KEY"),
                             QStringLiteral("device TEXT")};
         for (qsizetype c = 2; c < table.columns.size(); ++c) {
-            columns.append(quoted(table.columns[c]) + QStringLiteral(" TEXT"));
+            columns.append(QuoteIdentifier(table.columns[c]) + QStringLiteral(" TEXT"));
         }
         const QByteArray sql = utf8(
             QStringLiteral("CREATE TABLE device (%1)").arg(columns.join(QStringLiteral(", "))));

@@ -12,25 +12,12 @@ namespace quarrow {
 
 namespace {
 
-QString quotedIdentifier(const QString& name) {
-    QString quoted = name;
-    quoted.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
-}
-
 // "SELECT * FROM name ..." reads one table whole; its name in group 1.
 const QRegularExpression& wholeTableSelect() {
     static const QRegularExpression pattern(
         QStringLiteral(R"(^\s*select\s+\*\s+from\s+("(?:[^"]|"")+"|\[[^\]]+\]|[\w$]+)(?=\s|;|$))"),
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
     return pattern;
-}
-
-QString unquoteIdentifier(QString name) {
-    if (name.startsWith(u'"'))
-        return name.mid(1, name.size() - 2).replace(QStringLiteral("\"\""), QStringLiteral("\""));
-    if (name.startsWith(u'[')) return name.mid(1, name.size() - 2);
-    return name;
 }
 
 }  // namespace
@@ -64,7 +51,7 @@ void Query::open() {
     QString statement = lifted;
     const QRegularExpressionMatch whole = wholeTableSelect().match(lifted);
     if (whole.hasMatch()) {
-        table = unquoteIdentifier(whole.captured(1));
+        table = UnquoteIdentifier(whole.captured(1));
         // The rowid travels in front of the columns so that rows can be
         // written back; a table without one leaves the result read-only.
         const qsizetype star = lifted.indexOf(u'*', whole.capturedStart(0));
@@ -178,7 +165,7 @@ void Query::ensureModifiable() const {
 
 ResultSet::RowReader Query::rowReader(const QString& table) const {
     const QByteArray sql =
-        QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(quotedIdentifier(table)).toUtf8();
+        QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(QuoteIdentifier(table)).toUtf8();
     auto read = std::make_shared<Statement>(
         connection_->handle(), std::string_view(sql.constData(), std::size_t(sql.size())));
     return [read](std::int64_t rowid, std::vector<std::string>& values) {
@@ -209,7 +196,7 @@ void Query::deleteCurrent() {
         throw EDatabaseError(QStringLiteral("%1: Cannot perform this operation on an empty dataset")
                                  .arg(objectName()));
     const QByteArray sql =
-        QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quotedIdentifier(table_)).toUtf8();
+        QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(QuoteIdentifier(table_)).toUtf8();
     sqlite3* db = connection_->handle();
     Statement remove(db, std::string_view(sql.constData(), std::size_t(sql.size())));
     remove.bindInt64(1, result_->rowid(current_));
@@ -232,11 +219,11 @@ void Query::updateRow(int row, const QMap<int, QString>& changes) {
     if (changes.isEmpty()) return;
     QStringList assignments;
     for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
-        assignments.append(quotedIdentifier(result_->columns().at(it.key())) +
+        assignments.append(QuoteIdentifier(result_->columns().at(it.key())) +
                            QStringLiteral(" = ?"));
     }
     const QString text = QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
-                             .arg(quotedIdentifier(table_), assignments.join(QStringLiteral(", ")));
+                             .arg(QuoteIdentifier(table_), assignments.join(QStringLiteral(", ")));
     const QByteArray sql = text.toUtf8();
     const QByteArray returningSql = (text + QStringLiteral(" RETURNING rowid")).toUtf8();
     sqlite3* db = connection_->handle();
@@ -278,14 +265,14 @@ int Query::insertRow(int at, const QMap<int, QString>& values) {
     QStringList names;
     QStringList marks;
     for (auto it = values.cbegin(); it != values.cend(); ++it) {
-        names.append(quotedIdentifier(result_->columns().at(it.key())));
+        names.append(QuoteIdentifier(result_->columns().at(it.key())));
         marks.append(QStringLiteral("?"));
     }
     const QString text =
         names.isEmpty()
-            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quotedIdentifier(table_))
+            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(QuoteIdentifier(table_))
             : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                  .arg(quotedIdentifier(table_), names.join(QStringLiteral(", ")),
+                  .arg(QuoteIdentifier(table_), names.join(QStringLiteral(", ")),
                        marks.join(QStringLiteral(", ")));
     const QByteArray sql = text.toUtf8();
     Transaction transaction(db);

@@ -4,6 +4,23 @@
 
 namespace quarrow {
 
+QString QuoteIdentifier(const QString& name) {
+    QString quoted = name;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+QString UnquoteIdentifier(const QString& identifier) {
+    if (identifier.size() >= 2 && identifier.startsWith(u'"')) {
+        return identifier.mid(1, identifier.size() - 2)
+            .replace(QStringLiteral("\"\""), QStringLiteral("\""));
+    }
+    if (identifier.size() >= 2 && identifier.startsWith(u'[')) {
+        return identifier.mid(1, identifier.size() - 2);
+    }
+    return identifier;
+}
+
 QString QuoteLiteralBody(const QString& text) {
     QString quoted = text;
     quoted.replace(u'\'', QStringLiteral("''"));

@@ -9,6 +9,11 @@ namespace quarrow {
 // typed text is always searched for literally and never read as SQL.
 QString QuoteLiteralBody(const QString& text);
 
+// An identifier in double quotes, inner quotes doubled; and back, for an
+// identifier written plain, in double quotes or in brackets.
+QString QuoteIdentifier(const QString& name);
+QString UnquoteIdentifier(const QString& identifier);
+
 // Replaces every string literal of a statement with a numbered parameter
 // ("?1", "?2", ...) and collects the literals' values in order. The engine then never parses typed
 // text, whatever its length or the characters in it (NUL included).

@@ -1,29 +1,13 @@
 #include "TrigramIndex.h"
 
 #include "Sqlite.h"
+#include "StatementText.h"
 
 #include <QRegularExpression>
 
 namespace quarrow {
 
 namespace {
-
-QString quoted(const QString& name) {
-    QString q = name;
-    q.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + q + u'"';
-}
-
-QString unquoted(const QString& identifier) {
-    if (identifier.size() >= 2 && identifier.startsWith(u'"')) {
-        return identifier.mid(1, identifier.size() - 2)
-            .replace(QStringLiteral("\"\""), QStringLiteral("\""));
-    }
-    if (identifier.size() >= 2 && identifier.startsWith(u'[')) {
-        return identifier.mid(1, identifier.size() - 2);
-    }
-    return identifier;
-}
 
 void exec(sqlite3* db, const QString& sql) {
     const QByteArray utf8 = sql.toUtf8();
@@ -42,7 +26,7 @@ QStringList indexedColumns(sqlite3* db, const QString& table) {
         return {};
     }
     const QByteArray pragma =
-        QStringLiteral("PRAGMA table_info(%1)").arg(quoted(indexName(table))).toUtf8();
+        QStringLiteral("PRAGMA table_info(%1)").arg(QuoteIdentifier(indexName(table))).toUtf8();
     Statement info(db, std::string_view(pragma.constData(), std::size_t(pragma.size())));
     QStringList columns;
     while (info.step()) columns.append(info.text(1));
@@ -58,9 +42,9 @@ QString phrase(const QString& trigram) {
 }  // namespace
 
 void CreateTrigramIndex(sqlite3* db, const QString& table, const QString& column) {
-    const QString index = quoted(indexName(table));
-    const QString t = quoted(table);
-    const QString c = quoted(column);
+    const QString index = QuoteIdentifier(indexName(table));
+    const QString t = QuoteIdentifier(table);
+    const QString c = QuoteIdentifier(column);
     exec(db,
          QStringLiteral("CREATE VIRTUAL TABLE %1 USING fts5(%2, content=%3, "
                         "tokenize='trigram', detail='none')")
@@ -68,15 +52,15 @@ void CreateTrigramIndex(sqlite3* db, const QString& table, const QString& column
                   QStringLiteral("'%1'").arg(QString(table).replace(u'\'', QStringLiteral("''")))));
     exec(db, QStringLiteral("CREATE TRIGGER %1 AFTER INSERT ON %2 BEGIN "
                             "INSERT INTO %3(rowid, %4) VALUES (new.rowid, new.%4); END")
-                 .arg(quoted(indexName(table) + QStringLiteral("_insert")), t, index, c));
+                 .arg(QuoteIdentifier(indexName(table) + QStringLiteral("_insert")), t, index, c));
     exec(db,
          QStringLiteral("CREATE TRIGGER %1 AFTER DELETE ON %2 BEGIN "
                         "INSERT INTO %3(%3, rowid, %4) VALUES ('delete', old.rowid, old.%4); END")
-             .arg(quoted(indexName(table) + QStringLiteral("_delete")), t, index, c));
+             .arg(QuoteIdentifier(indexName(table) + QStringLiteral("_delete")), t, index, c));
     exec(db, QStringLiteral("CREATE TRIGGER %1 AFTER UPDATE ON %2 BEGIN "
                             "INSERT INTO %3(%3, rowid, %4) VALUES ('delete', old.rowid, old.%4); "
                             "INSERT INTO %3(rowid, %4) VALUES (new.rowid, new.%4); END")
-                 .arg(quoted(indexName(table) + QStringLiteral("_update")), t, index, c));
+                 .arg(QuoteIdentifier(indexName(table) + QStringLiteral("_update")), t, index, c));
     exec(db, QStringLiteral("INSERT INTO %1(%1) VALUES ('rebuild')").arg(index));
 }
 
@@ -115,7 +99,7 @@ QString UseTrigramIndex(sqlite3* db, const QString& liftedSql, QStringList& valu
 
     const QRegularExpressionMatch from = oneTable.match(liftedSql);
     if (!from.hasMatch()) return liftedSql;
-    const QString table = unquoted(from.captured(1));
+    const QString table = UnquoteIdentifier(from.captured(1));
     const QStringList columns = indexedColumns(db, table);
     if (columns.isEmpty()) return liftedSql;
 
@@ -125,13 +109,13 @@ QString UseTrigramIndex(sqlite3* db, const QString& liftedSql, QStringList& valu
     while (it.hasNext()) {
         const QRegularExpressionMatch like = it.next();
         if (!like.captured(3).isEmpty()) continue;  // NOT LIKE
-        if (!columns.contains(unquoted(like.captured(1)), Qt::CaseInsensitive)) continue;
+        if (!columns.contains(UnquoteIdentifier(like.captured(1)), Qt::CaseInsensitive)) continue;
         const int parameter = like.captured(4).toInt();
         if (parameter < 1 || parameter > values.size()) continue;
         const QString query = TrigramQueryFor(values[parameter - 1]);
         if (query.isEmpty()) continue;
         values.append(query);
-        const QString index = quoted(indexName(table));
+        const QString index = QuoteIdentifier(indexName(table));
         result += QStringView(liftedSql).mid(copied, like.capturedStart(0) - copied);
         result += QStringLiteral("(%1 AND rowid IN (SELECT rowid FROM %2 WHERE %2 MATCH ?%3))")
                       .arg(like.captured(0), index)
