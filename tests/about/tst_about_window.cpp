@@ -18,10 +18,7 @@ using namespace quarrow::test;
 
 namespace {
 
-const QStringList kColumns{QStringLiteral("Наименование"), QStringLiteral("Устройство"),
-                           QStringLiteral("os"),           QStringLiteral("Размер"),
-                           QStringLiteral("Версия"),       QStringLiteral("url"),
-                           QStringLiteral("URLdr"),        QStringLiteral("ver")};
+const QStringList kColumns = quarrow::test::DriverCatalogueColumns();
 
 QStringList driverWithVersion(const QString& name, const QString& ver) {
     return {name,

@@ -18,10 +18,7 @@ using namespace quarrow::test;
 
 namespace {
 
-const QStringList kColumns{QStringLiteral("Наименование"), QStringLiteral("Устройство"),
-                           QStringLiteral("os"),           QStringLiteral("Размер"),
-                           QStringLiteral("Версия"),       QStringLiteral("url"),
-                           QStringLiteral("URLdr"),        QStringLiteral("ver")};
+const QStringList kColumns = quarrow::test::DriverCatalogueColumns();
 
 // The maker's web catalogue as the build names it, spelled out here so that
 // a wrong endpoint shows up as a wrong target.

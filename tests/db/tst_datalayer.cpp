@@ -20,10 +20,7 @@ using quarrow::test::TemporaryCurrentFolder;
 
 namespace {
 
-const QStringList kDriverColumns{QStringLiteral("Наименование"), QStringLiteral("Устройство"),
-                                 QStringLiteral("os"),           QStringLiteral("Размер"),
-                                 QStringLiteral("Версия"),       QStringLiteral("url"),
-                                 QStringLiteral("URLdr"),        QStringLiteral("ver")};
+const QStringList kDriverColumns = quarrow::test::DriverCatalogueColumns();
 
 QStringList row(const QString& name) {
     return {name,

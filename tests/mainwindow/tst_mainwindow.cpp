@@ -17,10 +17,7 @@ using namespace quarrow::test;
 
 namespace {
 
-const QStringList kColumns{QStringLiteral("Наименование"), QStringLiteral("Устройство"),
-                           QStringLiteral("os"),           QStringLiteral("Размер"),
-                           QStringLiteral("Версия"),       QStringLiteral("url"),
-                           QStringLiteral("URLdr"),        QStringLiteral("ver")};
+const QStringList kColumns = quarrow::test::DriverCatalogueColumns();
 
 QStringList driver(const QString& name, const QString& url = QStringLiteral("example.com/d.zip")) {
     return {name,

@@ -116,6 +116,12 @@ TemporaryCurrentFolder::TemporaryCurrentFolder() : previous_(QDir::currentPath()
 
 TemporaryCurrentFolder::~TemporaryCurrentFolder() { QDir::setCurrent(previous_); }
 
+QStringList DriverCatalogueColumns() {
+    return {QStringLiteral("Наименование"), QStringLiteral("Устройство"), QStringLiteral("os"),
+            QStringLiteral("Размер"),       QStringLiteral("Версия"),     QStringLiteral("url"),
+            QStringLiteral("URLdr"),        QStringLiteral("ver")};
+}
+
 QString BuildDir() { return qEnvironmentVariable("QUARROW_BUILD_DIR"); }
 
 ShownDialogs::ShownDialogs(bool closeEach) : closeEach_(closeEach) {

@@ -64,6 +64,10 @@ T* Find(QWidget* window, const QString& name) {
     return window->findChild<T*>(name);
 }
 
+// The columns of a driver catalogue's table_1, in an order the program
+// accepts (Устройство, os, Размер and Версия at positions 1 to 4).
+QStringList DriverCatalogueColumns();
+
 // The folder with the built programs (quarrow, quarrow-catalogue).
 QString BuildDir();
 
