@@ -48,6 +48,12 @@ void CheckDriverColumns(const QStringList& columns) {
         if (seen.contains(key)) {
             throw InputError(QStringLiteral("the column '%1' is named twice").arg(column));
         }
+        // The engine reads a statement only up to its first NUL, so a name
+        // holding one would cut the statement that creates the table.
+        if (column.contains(QChar(u'\0'))) {
+            throw InputError(QStringLiteral("the column name '%1' holds a NUL character")
+                                 .arg(QString(column).replace(QChar(u'\0'), u' ')));
+        }
         if (key == u"rowid" || key == u"rank" || key == u"table_1") {
             throw InputError(
                 QStringLiteral("the column name '%1' is reserved by the database engine")
