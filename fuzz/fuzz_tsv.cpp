@@ -75,6 +75,15 @@ bool holdsCarriageReturn(const QList<QStringList>& rows) {
     return false;
 }
 
+// Column names come back from the engine through QString::fromUtf8, which
+// drops a byte order mark at the start of each name.
+QStringList withoutLeadingBom(QStringList names) {
+    for (QString& name : names) {
+        if (name.startsWith(QChar(0xFEFF))) name.remove(0, 1);
+    }
+    return names;
+}
+
 // The error the builder must give for a header it cannot take, if any.
 std::optional<QString> headerError(const QStringList& columns) {
     try {
@@ -129,7 +138,8 @@ void checkBuild(QByteArrayView text, Outcome outcome) {
     }
     QFile::remove(path);
     const CatalogueTable table = quarrow::ParseTsv(exported);
-    if (table.columns != *outcome.header || table.rows != outcome.rows) {
+    if (withoutLeadingBom(table.columns) != withoutLeadingBom(*outcome.header) ||
+        table.rows != outcome.rows) {
         fail("the catalogue exports another table:", QString::fromUtf8(exported));
     }
 }
