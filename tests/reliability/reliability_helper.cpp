@@ -1,0 +1,186 @@
+// Another process at work on a catalogue in the current folder, for the
+// reliability tests:
+//
+//   reliability_helper write driver|device SEED
+//       opens vek.mdb or dev.mdb the way its window does and changes rows
+//       through the program's own Query, as the grids do (delete the current
+//       row, change cells, add a row), at random, until it is killed. Each
+//       write is announced on standard output before it starts and
+//       confirmed once it has committed.
+//   reliability_helper lock FILE
+//       holds an exclusive write lock of the engine on FILE, as another
+//       program in the middle of a write does, until standard input closes.
+#include "DeviceCatalogue.h"
+#include "DriverCatalogue.h"
+#include "WriteLog.h"
+#include "db/Connection.h"
+#include "db/Query.h"
+#include "dialogs/Errors.h"
+
+#include <sqlite3.h>
+#include <QFile>
+#include <QMap>
+#include <QRandomGenerator>
+#include <cstdio>
+
+using namespace quarrow;
+using namespace quarrow::test;
+
+namespace {
+
+void say(const QByteArray& line) {
+    std::fwrite(line.constData(), 1, std::size_t(line.size()), stdout);
+    std::fflush(stdout);
+}
+
+class RandomWriter {
+public:
+    RandomWriter(Query& rows, bool devices, quint32 seed)
+        : rows_(rows), devices_(devices), random_(seed), seed_(seed) {
+        code_ = rows_.fieldIndex(QStringLiteral("Код"));
+        for (int r = 0; r < rows_.rowCount(); ++r) {
+            if (code_ >= 0)
+                highestCode_ = std::max(highestCode_, rows_.value(r, code_).toLongLong());
+        }
+    }
+
+    void writeOne(int number) {
+        const int pick = int(random_.bounded(3));
+        if (rows_.rowCount() == 0 || pick == 0) {
+            insert(number);
+        } else if (pick == 1) {
+            update(number);
+        } else {
+            remove(number);
+        }
+    }
+
+private:
+    Row rowAt(int row) const {
+        Row values;
+        for (int c = 0; c < rows_.fieldNames().size(); ++c) values.append(rows_.value(row, c));
+        return values;
+    }
+
+    // Unique to this write, with Latin and Cyrillic words so that the trigram
+    // index has real text to follow.
+    QString newValue(int number) {
+        static const QStringList words{
+            QStringLiteral("GeForce"), QStringLiteral("Radeon"),  QStringLiteral("Видеокарта"),
+            QStringLiteral("Сетевой"), QStringLiteral("USB 3.0"), QStringLiteral("PCI\\VEN_10DE"),
+            QStringLiteral("звук"),    QStringLiteral("7300 GT"), QStringLiteral("драйвер")};
+        QString value = QStringLiteral("s%1w%2").arg(seed_).arg(number);
+        for (quint32 k = random_.bounded(1u, 5u); k > 0; --k) {
+            value += u' ' + words[qsizetype(random_.bounded(quint32(words.size())))];
+        }
+        return value;
+    }
+
+    void insert(int number) {
+        QMap<int, QString> values;
+        Row intended;
+        for (int c = 0; c < rows_.fieldNames().size(); ++c) {
+            if (c == code_) {
+                intended.append(QString());  // numbered by the catalogue
+                continue;
+            }
+            values.insert(c, newValue(number));
+            intended.append(values.value(c));
+        }
+        say(BeginLine(number, WriteKind::Insert, {}, intended));
+        const int at = int(random_.bounded(quint32(rows_.rowCount() + 1)));
+        const int row = rows_.insertRow(at, values);
+        const Row stored = rowAt(row);
+        if (code_ >= 0) highestCode_ = std::max(highestCode_, stored[code_].toLongLong());
+        say(DoneLine(number, stored));
+    }
+
+    void update(int number) {
+        const int row = int(random_.bounded(quint32(rows_.rowCount())));
+        const Row before = rowAt(row);
+        Row intended = before;
+        QMap<int, QString> changes;
+        const int columns = int(before.size());
+        for (quint32 k = random_.bounded(1u, devices_ ? 2u : 4u); k > 0; --k) {
+            int c = int(random_.bounded(quint32(columns)));
+            if (c == code_) c = rows_.fieldIndex(QStringLiteral("device"));
+            changes.insert(c, newValue(number));
+        }
+        // Now and then a device row is given a new number, which moves it in the file.
+        if (devices_ && random_.bounded(5u) == 0) {
+            highestCode_ += 1 + random_.bounded(1000u);
+            changes.insert(code_, QString::number(highestCode_));
+        }
+        for (auto it = changes.cbegin(); it != changes.cend(); ++it)
+            intended[it.key()] = it.value();
+        say(BeginLine(number, WriteKind::Update, before, intended));
+        rows_.updateRow(row, changes);
+        say(DoneLine(number, rowAt(row)));
+    }
+
+    void remove(int number) {
+        const int row = int(random_.bounded(quint32(rows_.rowCount())));
+        rows_.setCurrentRow(row);
+        say(BeginLine(number, WriteKind::Delete, rowAt(row), {}));
+        rows_.deleteCurrent();
+        say(DoneLine(number, {}));
+    }
+
+    Query& rows_;
+    bool devices_;
+    QRandomGenerator random_;
+    quint32 seed_;
+    int code_ = -1;
+    qint64 highestCode_ = 0;
+};
+
+int writeUntilKilled(bool devices, quint32 seed) {
+    Connection connection(devices ? DeviceCatalogueConnectionString()
+                                  : MainCatalogueConnectionString());
+    if (!devices) connection.setMode(ShareMode::DenyNone);
+    Query rows(&connection, QStringLiteral("ADOQuery1"));
+    rows.addSql(devices ? QStringLiteral("SELECT * FROM device")
+                        : QStringLiteral("SELECT * FROM table_1"));
+    rows.open();
+    say(ReadyLine());
+    RandomWriter writer(rows, devices, seed);
+    // Far more than a run lives to do; the test kills the writer long before.
+    for (int number = 0; number < 1000000; ++number) writer.writeOne(number);
+    say(QByteArrayLiteral("finished\n"));
+    return 0;
+}
+
+int holdWriteLock(const QString& file) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
+            SQLITE_OK ||
+        sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        say("refused " + QByteArray(sqlite3_errmsg(db)) + '\n');
+        sqlite3_close(db);
+        return 2;
+    }
+    say(QByteArrayLiteral("locked\n"));
+    while (std::getchar() != EOF) {
+    }
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    try {
+        if (argc == 4 && mode == "write") {
+            return writeUntilKilled(QByteArray(argv[2]) == "device",
+                                    quint32(QByteArray(argv[3]).toUInt()));
+        }
+        if (argc == 3 && mode == "lock") return holdWriteLock(QFile::decodeName(argv[2]));
+    } catch (const Exception& error) {
+        say("failed " + QByteArray(error.what()) + '\n');
+        return 1;
+    }
+    std::fprintf(stderr, "usage: %s write driver|device SEED | lock FILE\n", argv[0]);
+    return 64;
+}
