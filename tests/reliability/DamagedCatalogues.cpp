@@ -1,0 +1,289 @@
+#include "DamagedCatalogues.h"
+
+#include "TestSupport.h"
+
+#include <sqlite3.h>
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#ifdef __linux__
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#endif
+
+namespace quarrow::test {
+
+namespace {
+
+bool writeFile(const QString& path, const QByteArray& content) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(content) == content.size();
+}
+
+void removeEntry(const QString& path) {
+    const QFileInfo entry(path);
+    if (entry.isDir() && !entry.isSymLink()) {
+        QDir(path).removeRecursively();
+    } else {
+        QFile::remove(path);
+    }
+}
+
+// A small database as some other program keeps one: sound, with no table a
+// catalogue needs.
+QByteArray otherProgramDatabase(const QString& scratch) {
+    QFile::remove(scratch);
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(scratch).constData(), &db,
+                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    sqlite3_exec(db,
+                 "CREATE TABLE notes(id INTEGER PRIMARY KEY, text TEXT);"
+                 "INSERT INTO notes(text) VALUES ('buy milk'), ('call back');",
+                 nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    QFile file(scratch);
+    const QByteArray content = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    file.remove();
+    return content;
+}
+
+QByteArray randomBytes() {
+    QRandomGenerator random(20260101);
+    QByteArray bytes(16384, Qt::Uninitialized);
+    random.fillRange(reinterpret_cast<quint32*>(bytes.data()),
+                     bytes.size() / qsizetype(sizeof(quint32)));
+    return bytes;
+}
+
+bool setImmutable(const QString& path, bool on) {
+#ifdef __linux__
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (done) {
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        done = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return done;
+#else
+    Q_UNUSED(path);
+    Q_UNUSED(on);
+    return false;
+#endif
+}
+
+}  // namespace
+
+void WriteDamaged(Damage damage, const QString& path, const QByteArray& good) {
+    removeEntry(path);
+    switch (damage) {
+        case Damage::ZeroLength:
+            writeFile(path, {});
+            return;
+        case Damage::RandomBytes:
+            writeFile(path, randomBytes());
+            return;
+        case Damage::TruncatedCopy:
+            writeFile(path, good.left(good.size() / 2));
+            return;
+        case Damage::OtherProgramFile:
+            writeFile(path, otherProgramDatabase(path + QStringLiteral(".other")));
+            return;
+        case Damage::Folder:
+            QDir().mkpath(path);
+            return;
+        case Damage::Unreadable:
+        case Damage::ReadOnly:
+        case Damage::LockedByWriter:
+            writeFile(path, good);
+            return;
+    }
+}
+
+void Repair(const QString& path, const QByteArray& good) {
+    if (QFileInfo(path).isDir()) removeEntry(path);
+    writeFile(path, good);
+}
+
+QMap<QString, QString> Fingerprint(const QString& folder) {
+    QMap<QString, QString> entries;
+    const QDir dir(folder);
+    for (const QFileInfo& entry :
+         dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        if (entry.isDir()) {
+            entries.insert(entry.fileName(), QStringLiteral("folder"));
+            continue;
+        }
+        QFile file(entry.filePath());
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        if (file.open(QIODevice::ReadOnly) && hash.addData(&file)) {
+            entries.insert(entry.fileName(), QString::fromLatin1(hash.result().toHex()));
+        } else {
+            entries.insert(entry.fileName(), QStringLiteral("unreadable"));
+        }
+    }
+    return entries;
+}
+
+bool CanMakeReadOnlyHere(const QString& folder) {
+    if (::geteuid() != 0) return true;
+    const QString probe = QDir(folder).filePath(QStringLiteral("immutable-probe"));
+    writeFile(probe, QByteArrayLiteral("probe"));
+    const bool can = setImmutable(probe, true);
+    if (can) setImmutable(probe, false);
+    QFile::remove(probe);
+    return can;
+}
+
+bool NeedsUnprivilegedChild(Damage damage, const QString& folder) {
+    if (::geteuid() != 0) return false;
+    return damage == Damage::Unreadable ||
+           (damage == Damage::ReadOnly && !CanMakeReadOnlyHere(folder));
+}
+
+void RunCurrentRowUnprivileged() {
+    const passwd* nobody = ::getpwnam("nobody");
+    if (nobody == nullptr) {
+        QSKIP("Running as root and there is no user \"nobody\" to run this case as.");
+    }
+    const uid_t uid = nobody->pw_uid;
+    const gid_t gid = nobody->pw_gid;
+    QProcess child;
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.setWorkingDirectory(QDir::rootPath());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), QDir::tempPath());
+    environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    child.setProcessEnvironment(environment);
+    child.setChildProcessModifier([uid, gid] {
+        // The exit code tells the parent that root could not be given up.
+        if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0) _exit(77);
+    });
+    const QString row =
+        QStringLiteral("%1:%2").arg(QString::fromLatin1(QTest::currentTestFunction()),
+                                    QString::fromUtf8(QTest::currentDataTag()));
+    child.start(QCoreApplication::applicationFilePath(), {row});
+    if (!child.waitForStarted() || !child.waitForFinished(300000)) {
+        QSKIP(qPrintable(QStringLiteral("Running as root; this case needs a process that is not "
+                                        "root, and none could be started: %1")
+                             .arg(child.errorString())));
+    }
+    const QString output = QString::fromLocal8Bit(child.readAll());
+    if (child.exitStatus() == QProcess::NormalExit && child.exitCode() == 77) {
+        QSKIP(
+            "Running as root; this case needs a process that is not root, and root could not "
+            "be given up.");
+    }
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+             qPrintable(QStringLiteral("as the user \"nobody\":\n") + output));
+    if (output.contains(QStringLiteral("SKIP   :"))) QSKIP(qPrintable(output));
+    qInfo("ran as the user \"nobody\", since root reads and writes what permissions forbid");
+}
+
+WriteLockHolder::WriteLockHolder(const QString& file) {
+    process_.start(QStringLiteral(RELIABILITY_HELPER), {QStringLiteral("lock"), file});
+    QByteArray output;
+    while (!output.contains('\n') && process_.waitForReadyRead(30000)) {
+        output += process_.readAllStandardOutput();
+    }
+    if (output != "locked\n") {
+        error_ = QStringLiteral("the lock holder says: ") + QString::fromUtf8(output) +
+                 QString::fromUtf8(process_.readAllStandardError());
+    }
+}
+
+WriteLockHolder::~WriteLockHolder() {
+    process_.closeWriteChannel();
+    if (!process_.waitForFinished(30000)) process_.kill();
+}
+
+AccessDamage::AccessDamage(Damage damage, const QString& path) : damage_(damage), path_(path) {
+    impose();
+}
+
+AccessDamage::~AccessDamage() { lift(); }
+
+void AccessDamage::impose() {
+    if (imposed_) return;
+    const QByteArray native = QFile::encodeName(path_);
+    switch (damage_) {
+        case Damage::Unreadable:
+            if (::chmod(native.constData(), 0) != 0) error_ = QStringLiteral("chmod failed");
+            break;
+        case Damage::ReadOnly:
+            if (::geteuid() == 0) {
+                immutable_ = setImmutable(path_, true);
+                if (!immutable_) error_ = QStringLiteral("cannot set the immutable flag");
+            } else if (::chmod(native.constData(), 0444) != 0) {
+                error_ = QStringLiteral("chmod failed");
+            }
+            break;
+        case Damage::LockedByWriter:
+            lock_ = std::make_unique<WriteLockHolder>(path_);
+            error_ = lock_->error();
+            break;
+        default:
+            break;
+    }
+    imposed_ = true;
+}
+
+void AccessDamage::lift() {
+    if (!imposed_) return;
+    if (immutable_) setImmutable(path_, false);
+    immutable_ = false;
+    if (damage_ == Damage::Unreadable || damage_ == Damage::ReadOnly) {
+        ::chmod(QFile::encodeName(path_).constData(), 0644);
+    }
+    lock_.reset();
+    imposed_ = false;
+}
+
+AnswerEveryDialogWithOk::AnswerEveryDialogWithOk() { qApp->installEventFilter(this); }
+
+AnswerEveryDialogWithOk::~AnswerEveryDialogWithOk() { qApp->removeEventFilter(this); }
+
+QStringList AnswerEveryDialogWithOk::take() { return std::exchange(seen_, {}); }
+
+bool AnswerEveryDialogWithOk::eventFilter(QObject* watched, QEvent* event) {
+    auto* dialog = qobject_cast<QDialog*>(watched);
+    if (event->type() != QEvent::Show || dialog == nullptr || !dialog->isWindow()) return false;
+    const SeenDialog seen = Describe(dialog);
+    seen_.append(seen.objectName + u'|' + seen.title + u'|' + seen.text);
+    // Clicked once the dialog runs its own loop, as the user would.
+    QMetaObject::invokeMethod(
+        dialog,
+        [guard = QPointer<QDialog>(dialog)] {
+            if (!guard) return;
+            for (QAbstractButton* button : guard->findChildren<QAbstractButton*>()) {
+                if (button->text() == u"OK" && button->isVisible()) {
+                    QTest::mouseClick(button, Qt::LeftButton);
+                    return;
+                }
+            }
+            guard->reject();
+        },
+        Qt::QueuedConnection);
+    return false;
+}
+
+QString ErrorBox(const QString& text) { return QStringLiteral("AppMessageBox|Quarrow|") + text; }
+
+QString DeleteConfirmation() { return QStringLiteral("TMessageForm|Confirm|Delete record?"); }
+
+}  // namespace quarrow::test
