@@ -80,6 +80,15 @@ const Kind kKinds[] = {
     {u"Чипсет", u"SMBus|LPC|Host Bridge|ISA Bridge|Chipset|Management Engine|MEI|HECI", 500, 30000},
 };
 
+// Qualifiers a Russian catalogue adds to some names; half of them are for
+// notebooks, so that a search for "ноутбук" finds a small share of the rows.
+const char16_t* const kQualifiers[] = {
+    u" (для ноутбуков)",
+    u" (мобильная версия)",
+    u" (для ноутбуков и моноблоков)",
+    u" (для серверов)",
+};
+
 const char16_t* const kOperatingSystems[] = {
     u"Windows 98, ME, 2000, XP",
     u"Windows 2000, XP",
@@ -171,6 +180,7 @@ void SampleCatalogue::generate(qint64 rows, quint64 seed, const RowSink& insert)
     // Every stride-th row, spread over the catalogue, is for the example model.
     const qint64 stride = std::clamp<qint64>(rows / 3, 1, 400);
     const QString catalogueVersion = version();
+    constexpr qint64 kQualifiedEvery = 200;
     QStringList row;
     for (qint64 i = 0; i < rows; ++i) {
         const bool example = !examples_.isEmpty() && i % stride == stride / 2;
@@ -191,7 +201,13 @@ void SampleCatalogue::generate(qint64 rows, quint64 seed, const RowSink& insert)
                                           .arg(random.between(0, 9999));
         const QString page = text(vendor.page);
         const QString fast = random.oneIn(10) ? QStringLiteral("") : text(vendor.scheme) + page;
-        row = {model.name, text(kind.name), os, size, driverVersion, page, fast, catalogueVersion};
+        // Chosen by position rather than drawn, so that the other values of
+        // every row stay what they were before names had qualifiers.
+        QString name = model.name;
+        if (i % kQualifiedEvery == kQualifiedEvery / 2) {
+            name += text(kQualifiers[std::uint64_t(i / kQualifiedEvery) % countOf(kQualifiers)]);
+        }
+        row = {name, text(kind.name), os, size, driverVersion, page, fast, catalogueVersion};
         insert(row);
     }
 }

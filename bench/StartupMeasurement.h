@@ -1,0 +1,16 @@
+#pragma once
+
+#include "ResultTable.h"
+
+#include <QList>
+#include <QString>
+
+namespace quarrow::bench {
+
+// Starts quarrow-startup-probe (Quarrow, in the folder of the 1,000,000-row
+// vek.mdb) and empty-window-probe `runs` times each, alternately, and
+// compares the median times from process start to the window shown.
+// `programFolder` holds both probes.
+QList<ResultRow> MeasureStartup(const QString& programFolder, int runs);
+
+}  // namespace quarrow::bench

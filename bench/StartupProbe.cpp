@@ -1,0 +1,13 @@
+// Quarrow as app/main.cpp starts it, ending as soon as the main window is on
+// the screen; prints the monotonic clock at that moment (see ExposureProbe.h).
+
+#include "ExposureProbe.h"
+#include "QuarrowApplication.h"
+#include "Startup.h"
+#include "TForm1.h"
+
+int main(int argc, char** argv) {
+    quarrow::bench::ExposureProbe<quarrow::QuarrowApplication> application(
+        argc, argv, [] { return static_cast<QWidget*>(Form1); });
+    return quarrow::RunQuarrow();
+}
