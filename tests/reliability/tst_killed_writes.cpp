@@ -11,6 +11,7 @@
 #include "db/Sqlite.h"
 #include "dialogs/Errors.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QThread>
@@ -26,12 +27,13 @@ namespace {
 // sets fewer through QUARROW_RELIABILITY_KILLS; the normal run does them all.
 int totalKills() {
     const int fromEnvironment = qEnvironmentVariableIntValue("QUARROW_RELIABILITY_KILLS");
-    return fromEnvironment > 0 ? fromEnvironment : 2000;
+    return fromEnvironment > 0 ? fromEnvironment : 1200;
 }
 
-// A kill lands anywhere in this much of the writer's working life; a write
-// takes a few milliseconds, so most kills catch one under way.
-constexpr quint32 kLongestLifeUs = 25000;
+// The writer is killed after it has confirmed up to this many writes, at a
+// random moment within the next write or so: how long a write takes is
+// measured as the runs go, since it depends on the machine and its load.
+constexpr quint32 kMostConfirmedBeforeKill = 4;
 constexpr int kRows = 150;
 
 struct Tally {
@@ -219,8 +221,8 @@ private slots:
     void confirmedWritesSurviveKills();
 
 private:
-    static QByteArray runUntilKilled(const QString& folder, const QString& kind, quint32 seed,
-                                     quint32 lifeUs, bool* killed);
+    static QByteArray runUntilKilled(const QString& folder, const QString& kind,
+                                     QRandomGenerator& random, qint64* writeUs, bool* killed);
 };
 
 void KilledWritesTest::confirmedWritesSurviveKills_data() {
@@ -230,16 +232,27 @@ void KilledWritesTest::confirmedWritesSurviveKills_data() {
 }
 
 QByteArray KilledWritesTest::runUntilKilled(const QString& folder, const QString& kind,
-                                            quint32 seed, quint32 lifeUs, bool* killed) {
+                                            QRandomGenerator& random, qint64* writeUs,
+                                            bool* killed) {
     QProcess writer;
     writer.setWorkingDirectory(folder);
     writer.start(QStringLiteral(RELIABILITY_HELPER),
-                 {QStringLiteral("write"), kind, QString::number(seed)});
+                 {QStringLiteral("write"), kind, QString::number(random.generate())});
     QByteArray output;
     while (!output.contains(ReadyLine()) && writer.waitForReadyRead(60000)) {
         output += writer.readAllStandardOutput();
     }
-    if (output.contains(ReadyLine())) QThread::usleep(lifeUs);
+    const int confirmations = int(random.bounded(kMostConfirmedBeforeKill));
+    QElapsedTimer writing;
+    writing.start();
+    while (output.contains(ReadyLine()) && output.count("\ndone ") < confirmations &&
+           writer.waitForReadyRead(60000)) {
+        output += writer.readAllStandardOutput();
+    }
+    if (confirmations > 0) {
+        *writeUs = (*writeUs + writing.nsecsElapsed() / 1000 / confirmations) / 2;
+    }
+    if (output.contains(ReadyLine())) QThread::usleep(random.bounded(quint32(*writeUs * 3 / 2)));
     writer.kill();
     writer.waitForFinished(60000);
     *killed = writer.exitStatus() == QProcess::CrashExit;
@@ -270,10 +283,10 @@ void KilledWritesTest::confirmedWritesSurviveKills() {
     QRandomGenerator random(seed);
     const int kills = (totalKills() + 1) / 2;
     Tally tally;
+    qint64 writeUs = 3000;
     for (int run = 0; run < kills; ++run) {
         bool killed = false;
-        const QByteArray output = runUntilKilled(folder.path(), kind, random.generate(),
-                                                 random.bounded(kLongestLifeUs), &killed);
+        const QByteArray output = runUntilKilled(folder.path(), kind, random, &writeUs, &killed);
         const WriteLog log = ParseWriteLog(output);
         const QString context =
             QStringLiteral("run %1 (QUARROW_RELIABILITY_SEED=%2): ").arg(run).arg(seed);
