@@ -1,90 +1,49 @@
 #!/usr/bin/env bash
-# Times Quarrow's driver search on sample catalogues of 10,000, 100,000 and
-# 1,000,000 rows beside two yardsticks on the same names: sqlite3's built-in
-# LIKE on a plain table, and ripgrep over a text export. Prints one table of
-# milliseconds (medians) and ratios.
+# Measures Quarrow beside its yardsticks, all in one run on this machine, and
+# prints one table: target, case, Quarrow's figure, the yardstick's, their
+# ratio, and whether the goal is met.
 #
-#   bench/compare.sh [BUILD_DIR]       (default: build)
+#   bench/compare.sh [BUILD_DIR]        (default: build)
+#
+# Environment: REPETITIONS (default 9) repetitions of every search benchmark,
+# interleaved at random with the others; STARTUP_RUNS (default 15) runs of
+# each start-up probe, alternately; SEARCHES (default 5) searches through
+# the main window.
+#
+# The catalogues are generated once into BUILD_DIR/bench-data (about a
+# minute) and kept; delete that folder after changing the sample generator.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
-runs=5
-sizes=(10000 100000 1000000)
-patterns=("7300 GT" "")
+repetitions=${REPETITIONS:-9}
+startup_runs=${STARTUP_RUNS:-15}
+searches=${SEARCHES:-5}
 
-for tool in sqlite3 rg; do
-  command -v "$tool" >/dev/null || { echo "compare.sh: $tool is missing (scripts/setup.sh installs it)" >&2; exit 1; }
-done
-cmake --build "$build" --target quarrow-bench quarrow-catalogue >/dev/null
+command -v rg >/dev/null || { echo "compare.sh: rg is missing (scripts/setup.sh installs it)" >&2; exit 1; }
+cmake --build "$build" --target quarrow-bench quarrow-measure >/dev/null
+
 data="$build/bench-data"
 mkdir -p "$data"
-tool="$build/quarrow-catalogue"
+export QUARROW_BENCH_DATA=$data
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 
-# Quarrow: the search sequence (search and count, whole result fetched),
-# timed by Google Benchmark; it generates the catalogues it lacks.
-bench_csv="$data/quarrow-bench.csv"
-"$build/quarrow-bench" --benchmark_repetitions=$runs --benchmark_report_aggregates_only=true \
-  --benchmark_format=csv >"$bench_csv" 2>"$data/quarrow-bench.log"
+rows="$data/results.tsv"
+: >"$rows"
+"$build/quarrow-bench" --prepare
 
-# "driverSearch/example/rows:10000/plain:0_median" -> time in ms
-quarrow_ms() {
-  local name=$1 rows=$2 plain=$3
-  awk -F, -v key="\"driverSearch/$name/rows:$rows/plain:${plain}_median\"" \
-    '$1 == key { printf "%.2f", $3 }' "$bench_csv"
-}
+echo "Search benchmarks: $repetitions repetitions each, interleaved at random (log: $data/bench.log)" >&2
+"$build/quarrow-bench" --table="$rows" \
+  --benchmark_repetitions="$repetitions" --benchmark_enable_random_interleaving=true \
+  --benchmark_min_time=0.2 --benchmark_color=false >"$data/bench.log" 2>&1
 
-median() { sort -n | awk '{ v[NR] = $1 } END { printf "%.2f", (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+echo "Main window and start-up (log: $data/measure.log)" >&2
+"$build/quarrow-measure" --table="$rows" --searches="$searches" --startup-runs="$startup_runs" \
+  >"$data/measure.log" 2>&1
 
-# Runs one statement $runs times in one sqlite3 session; prints the median
-# wall time in ms.
-sqlite_ms() {
-  local db=$1 sql=$2
-  {
-    echo ".timer on"
-    echo ".output /dev/null"
-    for ((i = 0; i < runs; i++)); do echo "$sql;"; done
-  } | sqlite3 "$db" | awk '/^Run Time:/ { print $4 * 1000 }' | median
-}
-
-rg_ms() {
-  local pattern=$1 file=$2
-  for ((i = 0; i < runs; i++)); do
-    local start end
-    start=$(date +%s%N)
-    rg -c -i -- "$pattern" "$file" >/dev/null || true
-    end=$(date +%s%N)
-    echo "$(((end - start) / 1000))" | awk '{ print $1 / 1000 }'
-  done | median
-}
-
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "-" }'; }
-
-printf '| rows | pattern | found | Quarrow trigram | Quarrow plain | sqlite3 count | sqlite3 select | sqlite3 both | rg -c -i | trigram / sqlite3 both | trigram / rg |\n'
-printf '|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n'
-for rows in "${sizes[@]}"; do
-  vek="$data/trigram-$rows/vek.mdb"
-  plain="$data/sqlite3-plain-$rows.mdb"
-  names="$data/names-$rows.txt"
-  if [ ! -e "$plain" ] || [ ! -e "$names" ]; then
-    export_tsv="$data/export-$rows.tsv"
-    "$tool" export "$vek" --password kavrel >"$export_tsv"
-    "$tool" drivers --plain --password "" "$plain" <"$export_tsv" 2>/dev/null
-    tail -n +2 "$export_tsv" | cut -f1 >"$names"
-    rm -f "$export_tsv"
-  fi
-  for pattern in "${patterns[@]}"; do
-    name=example
-    [ -z "$pattern" ] && name=everything
-    where="Наименование LIKE '%$pattern%'"
-    found=$(sqlite3 "$plain" "SELECT count(*) FROM table_1 WHERE $where")
-    q_trigram=$(quarrow_ms "$name" "$rows" 0)
-    q_plain=$(quarrow_ms "$name" "$rows" 1)
-    s_count=$(sqlite_ms "$plain" "SELECT count(*) FROM table_1 WHERE $where")
-    s_select=$(sqlite_ms "$plain" "SELECT * FROM table_1 WHERE $where")
-    s_both=$(awk -v a="$s_count" -v b="$s_select" 'BEGIN { printf "%.2f", a + b }')
-    r=$(rg_ms "$pattern" "$names")
-    printf '| %s | "%s" | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n' \
-      "$rows" "$pattern" "$found" "$q_trigram" "$q_plain" "$s_count" "$s_select" "$s_both" "$r" \
-      "$(ratio "$q_trigram" "$s_both")" "$(ratio "$q_trigram" "$r")"
-  done
-done
+echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')," \
+  "load average $(cut -d' ' -f1-3 /proc/loadavg) at the end"
+echo
+echo "| target | case | Quarrow | yardstick | ratio | goal |"
+echo "|---|---|---:|---:|---:|---|"
+sort -s -t$'\t' -k1,1 "$rows" | awk -F'\t' '{ printf "| %s | %s | %s | %s | %s | %s |\n", $1, $2, $3, $4, $5, $6 }'
