@@ -178,10 +178,16 @@ void RunCurrentRowUnprivileged() {
         QStringLiteral("%1:%2").arg(QString::fromLatin1(QTest::currentTestFunction()),
                                     QString::fromUtf8(QTest::currentDataTag()));
     child.start(QCoreApplication::applicationFilePath(), {row});
-    if (!child.waitForStarted() || !child.waitForFinished(300000)) {
+    if (!child.waitForStarted()) {
         QSKIP(qPrintable(QStringLiteral("Running as root; this case needs a process that is not "
                                         "root, and none could be started: %1")
                              .arg(child.errorString())));
+    }
+    if (!child.waitForFinished(300000)) {
+        child.kill();
+        child.waitForFinished();
+        QFAIL(qPrintable(QStringLiteral("as the user \"nobody\", did not finish:\n") +
+                         QString::fromLocal8Bit(child.readAll())));
     }
     const QString output = QString::fromLocal8Bit(child.readAll());
     if (child.exitStatus() == QProcess::NormalExit && child.exitCode() == 77) {
