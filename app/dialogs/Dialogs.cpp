@@ -131,6 +131,9 @@ QString ApplicationTitle() { return titleStorage(); }
 void SetApplicationTitle(const QString& title) { titleStorage() = title; }
 
 int ShowMessageDialog(const QString& text, MsgDlgType type, MsgDlgButtons buttons, int) {
+    // An error box right after this dialog must find the window it came from
+    // active again.
+    const ActiveWindowKeeper keeper;
     TMessageForm form(text, type, buttons);
     return form.exec();
 }
