@@ -20,6 +20,7 @@
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <cstdio>
@@ -268,6 +269,9 @@ struct Figure {
 // the usual console output.
 class CollectingReporter : public benchmark::ConsoleReporter {
 public:
+    // Colours only for a terminal, so that a log stays readable.
+    CollectingReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             if (run.error_occurred) continue;

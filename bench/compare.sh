@@ -35,7 +35,7 @@ rows="$data/results.tsv"
 echo "Search benchmarks: $repetitions repetitions each, interleaved at random (log: $data/bench.log)" >&2
 "$build/quarrow-bench" --table="$rows" \
   --benchmark_repetitions="$repetitions" --benchmark_enable_random_interleaving=true \
-  --benchmark_min_time=0.2 --benchmark_color=false >"$data/bench.log" 2>&1
+  --benchmark_min_time=0.2 >"$data/bench.log" 2>&1
 
 echo "Main window and start-up (log: $data/measure.log)" >&2
 "$build/quarrow-measure" --table="$rows" --searches="$searches" --startup-runs="$startup_runs" \

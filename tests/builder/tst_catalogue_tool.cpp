@@ -284,11 +284,13 @@ void TestCatalogueTool::sampleLooksLikeADriverCatalogue() {
     int noSystems = 0;
     int noFastAddress = 0;
     int example = 0;
+    int notebook = 0;
     QSet<QString> names;
     for (const QStringList& row : rows.mid(1)) {
         QCOMPARE(row.size(), 8);
         names.insert(row[0]);
         if (row[0].contains(QStringLiteral("7300 GT"))) ++example;
+        if (row[0].contains(QStringLiteral("НОУТБУК"), Qt::CaseInsensitive)) ++notebook;
         QVERIFY2(kinds.contains(row[1]), qPrintable(row[1]));
         if (row[2].isEmpty()) ++noSystems;
         QVERIFY2(size.match(row[3]).hasMatch(), qPrintable(row[3]));
@@ -308,6 +310,8 @@ void TestCatalogueTool::sampleLooksLikeADriverCatalogue() {
     QVERIFY2(noFastAddress > 350 && noFastAddress < 700,
              qPrintable(QString::number(noFastAddress)));
     QVERIFY2(example >= 10, qPrintable(QString::number(example)));
+    // About one name in 200 has a Russian qualifier, half of them for notebooks.
+    QVERIFY2(notebook >= 5 && notebook <= 25, qPrintable(QString::number(notebook)));
     QVERIFY2(names.size() > 500, qPrintable(QString::number(names.size())));
 }
 
