@@ -137,18 +137,19 @@ void checkBuild(QByteArrayView text, Outcome outcome) {
         fail("the built catalogue does not export:", error.message());
     }
     QFile::remove(path);
+    // Column names come back without a leading byte order mark, and the
+    // export writes them as they are, so one ending in a carriage return
+    // reads back without it; a name that was only either comes back empty.
+    const QStringList& header = *outcome.header;
+    const bool namesChange = withoutLeadingBom(header) != header || holdsCarriageReturn({header});
     CatalogueTable table;
     try {
         table = quarrow::ParseTsv(exported);
     } catch (const InputError& error) {
-        // A name that was only a byte order mark comes back empty.
-        if (withoutLeadingBom(*outcome.header) == *outcome.header) {
-            fail("the exported text does not read back:", error.message());
-        }
+        if (!namesChange) fail("the exported text does not read back:", error.message());
         return;
     }
-    if (withoutLeadingBom(table.columns) != withoutLeadingBom(*outcome.header) ||
-        table.rows != outcome.rows) {
+    if ((!namesChange && table.columns != header) || table.rows != outcome.rows) {
         fail("the catalogue exports another table:", QString::fromUtf8(exported));
     }
 }
