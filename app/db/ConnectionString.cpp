@@ -7,8 +7,7 @@ namespace quarrow {
 namespace {
 
 [[noreturn]] void malformed() {
-    throw EOleException(QStringLiteral(
-        "Format of the initialization string does not conform to the OLE DB specification."));
+    throw EOleException(QStringLiteral("The connection string is not a list of key=value pairs."));
 }
 
 ShareMode parseMode(const QString& value) {
