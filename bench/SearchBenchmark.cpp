@@ -20,6 +20,7 @@
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
@@ -89,6 +90,29 @@ private:
     QString previous_;
 };
 
+long minorFaults() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
+
+// Memory first touched costs a page fault each time; how many a search
+// causes tells how much fresh memory it uses.
+class FaultCounter {
+public:
+    explicit FaultCounter(benchmark::State& state) : state_(state), start_(minorFaults()) {}
+    ~FaultCounter() {
+        state_.counters["faults"] =
+            benchmark::Counter(double(minorFaults() - start_), benchmark::Counter::kAvgIterations);
+    }
+    FaultCounter(const FaultCounter&) = delete;
+    FaultCounter& operator=(const FaultCounter&) = delete;
+
+private:
+    benchmark::State& state_;
+    long start_;
+};
+
 void quarrowSearch(benchmark::State& state, const Subject& subject, const QString& text) {
     const CatalogueFiles files = subject.files();
     const CurrentFolder here(files.folder);
@@ -97,6 +121,7 @@ void quarrowSearch(benchmark::State& state, const Subject& subject, const QStrin
     Query counter(&connection, QStringLiteral("ADOQuery2"));
     const bool drivers = subject.window == &mainWindow();
     qint64 found = 0;
+    const FaultCounter faults(state);
     for (auto _ : state) {
         found = drivers ? RunDriverSearch(connection, results, counter, text)
                         : runDeviceSearch(connection, results, counter, text);
@@ -161,6 +186,7 @@ void builtinLike(benchmark::State& state, const Subject& subject, const QString&
     const QByteArray search = subject.window->searchStatement(text).toUtf8();
     const QByteArray count = subject.window->countStatement(text).toUtf8();
     qint64 found = 0;
+    const FaultCounter faults(state);
     for (auto _ : state) {
         benchmark::DoNotOptimize(db.readAll(search));
         found = db.count(count);

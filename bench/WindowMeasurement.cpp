@@ -6,6 +6,7 @@
 #include "db/DBGrid.h"
 #include "db/Query.h"
 
+#include <sys/resource.h>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -135,7 +136,14 @@ struct SearchPhases {
     double showRows = 0;      // the grid and field boxes following the result
     double count = 0;         // the count statement
     double paint = 0;         // the first screen painted
+    double pageFaults = 0;    // memory touched for the first time, in 4 KB pages
 };
+
+long minorFaults() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+}
 
 QString describe(const std::vector<SearchPhases>& searches) {
     const auto medianOf = [&searches](double SearchPhases::*phase) {
@@ -143,10 +151,14 @@ QString describe(const std::vector<SearchPhases>& searches) {
         for (const SearchPhases& s : searches) values.push_back(s.*phase);
         return Milliseconds(median(values));
     };
-    return QStringLiteral("select %1, grid %2, count %3, paint %4, closing the previous result %5")
+    std::vector<double> faults;
+    for (const SearchPhases& s : searches) faults.push_back(s.pageFaults);
+    return QStringLiteral(
+               "select %1, grid %2, count %3, paint %4, closing the previous result %5; "
+               "%6 page faults")
         .arg(medianOf(&SearchPhases::select), medianOf(&SearchPhases::showRows),
              medianOf(&SearchPhases::count), medianOf(&SearchPhases::paint),
-             medianOf(&SearchPhases::freePrevious));
+             medianOf(&SearchPhases::freePrevious), Thousands(qint64(median(faults))));
 }
 
 class MainWindowSession {
@@ -212,12 +224,14 @@ SearchPhases MainWindowSession::search(const QString& typed) {
         QObject::connect(results(), &Query::resultReset, noteIn(resultsShown)),
         QObject::connect(Form1->ADOQuery2, &Query::aboutToReset, noteIn(counted)),
     };
+    const long faultsBefore = minorFaults();
     timer.start();
     QTest::mouseClick(Form1->Button2, Qt::LeftButton);
     const double clicked = milliseconds(timer);
     paintGrid();
     SearchPhases phases;
     phases.total = milliseconds(timer);
+    phases.pageFaults = double(minorFaults() - faultsBefore);
     for (const auto& connection : connections) QObject::disconnect(connection);
     if (Form1->sLabel3->text() != QString::number(grid()->model()->rowCount()) ||
         resultsShown.empty() || counted.empty()) {
