@@ -69,6 +69,9 @@ void Connection::open() {
             ThrowEngineError(db);
         }
         sqlite3_busy_timeout(db, kBusyTimeoutMs);
+        // Room for the pages one search reads, so that its count statement
+        // finds them again instead of reading them from the file twice.
+        Exec(db, "PRAGMA cache_size = -16384");
         sqlite3_extended_result_codes(db, 1);
         // Reading the schema proves the file is a database we can read.
         Exec(db, "SELECT count(*) FROM sqlite_schema");
