@@ -8,6 +8,7 @@
 #include "skin/SkinStyleSheet.h"
 
 #include <QByteArray>
+#include <QGuiApplication>
 #include <QHash>
 #include <QRegularExpression>
 
@@ -73,6 +74,22 @@ void checkStyleSheet(const QString& sheet) {
 }
 
 }  // namespace
+
+// QSettings decodes "@Variant(...)" values of any type, pictures included,
+// before the parser sees them, and pictures need the application the
+// program always has. Qt's warnings about malformed values only slow the
+// fuzzer down.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    static int argc = 1;
+    static char name[] = "fuzz_skin";
+    static char* argv[] = {name, nullptr};
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    new QGuiApplication(argc, argv);
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+        if (type == QtFatalMsg) std::fprintf(stderr, "%s\n", message.toUtf8().constData());
+    });
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray options(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
