@@ -154,6 +154,23 @@ bool splitGroupName(const QString& group, QString& section, QString& objectName)
     return hash < 0 || identifier.match(objectName).hasMatch();
 }
 
+// QSettings decodes "@Variant(...)" values into any type Qt knows, pictures
+// included, while it loads the file and before a group can refuse them: a
+// few bytes can make it allocate gigabytes. No skin needs them, nor the
+// escapes and line continuations that can spell one.
+bool mayHoldTypedValue(const QByteArray& options) {
+    if (options.contains("@Variant(")) return true;
+    for (qsizetype i = 0; i + 1 < options.size(); ++i) {
+        if (options[i] != '\\') continue;
+        const char next = options[i + 1];
+        if (next == 'x' || next == 'X' || (next >= '0' && next <= '7') || next == '\r' ||
+            next == '\n') {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 SkinDescription SkinDescription::parse(const QByteArray& options, const QString& origin) {
@@ -161,6 +178,9 @@ SkinDescription SkinDescription::parse(const QByteArray& options, const QString&
         return ESkinError(
             QStringLiteral("The skin description %1 is not valid: %2").arg(origin, why));
     };
+    if (mayHoldTypedValue(options)) {
+        throw invalid(QStringLiteral("a value is not plain text"));
+    }
     // QSettings reads INI text only from a file.
     QTemporaryFile copy;
     if (!copy.open() || copy.write(options) != options.size() || !copy.flush()) {
