@@ -1,7 +1,8 @@
 // Skin descriptions: any Options.dat either reads or is refused with
-// ESkinError, and what reads turns into a style sheet whose every line is a
-// selector, a declaration or a closing brace: nothing a skin says can end a
-// rule early or start one of its own.
+// ESkinError. What reads holds no value that Qt decoded into a type of its
+// own, and turns into a style sheet whose every line is a selector, a
+// declaration or a closing brace: nothing a skin says can end a rule early
+// or start one of its own.
 
 #include "skin/SkinDescription.h"
 #include "skin/SkinFiles.h"
@@ -11,7 +12,10 @@
 #include <QGuiApplication>
 #include <QHash>
 #include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryFile>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -57,6 +61,39 @@ QHash<QString, QString> imagesOf(const QList<SkinLook>& looks) {
     return images;
 }
 
+// The types QSettings gives INI values without "@Variant(...)".
+bool plainlyTyped(const QVariant& value) {
+    switch (value.typeId()) {
+        case QMetaType::UnknownType:
+        case QMetaType::QString:
+        case QMetaType::QStringList:
+        case QMetaType::QByteArray:
+        case QMetaType::QRect:
+        case QMetaType::QSize:
+        case QMetaType::QPoint:
+            return true;
+        case QMetaType::QVariantList: {
+            const QVariantList items = value.toList();
+            return std::all_of(items.begin(), items.end(), plainlyTyped);
+        }
+        default:
+            return false;
+    }
+}
+
+// What the reader took, read again the way QSettings reads it: a value that
+// decodes into any other type got past the reader's guard.
+void checkNoTypedValues(const QByteArray& options) {
+    QTemporaryFile copy;
+    if (!copy.open() || copy.write(options) != options.size() || !copy.flush()) {
+        fail("cannot write a copy", copy.errorString());
+    }
+    QSettings settings(copy.fileName(), QSettings::IniFormat);
+    for (const QString& key : settings.allKeys()) {
+        if (!plainlyTyped(settings.value(key))) fail("a typed value was decoded", key);
+    }
+}
+
 void checkStyleSheet(const QString& sheet) {
     static const QRegularExpression selector(QStringLiteral("^[^{};\\n]+ \\{$"));
     static const QRegularExpression declaration(QStringLiteral("^    [a-z-]+: [^{};\\n]+;$"));
@@ -99,6 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const quarrow::ESkinError&) {
         return 0;
     }
+    checkNoTypedValues(options);
     checkLooks(description);
     checkStyleSheet(quarrow::BuildSkinStyleSheet(description.looks, imagesOf(description.looks)));
     return 0;
