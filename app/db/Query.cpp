@@ -14,9 +14,8 @@ namespace {
 
 // "SELECT * FROM name ..." reads one table whole; its name in group 1.
 const QRegularExpression& wholeTableSelect() {
-    static const QRegularExpression pattern(
-        QStringLiteral(R"(^\s*select\s+\*\s+from\s+("(?:[^"]|"")+"|\[[^\]]+\]|[\w$]+)(?=\s|;|$))"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+    static const QRegularExpression pattern =
+        StatementPattern(QStringLiteral(R"(^\s*select\s+\*\s+from\s+%1(?=\s|;|$))"));
     return pattern;
 }
 

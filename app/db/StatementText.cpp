@@ -21,6 +21,13 @@ QString UnquoteIdentifier(const QString& identifier) {
     return identifier;
 }
 
+QRegularExpression StatementPattern(const QString& pattern) {
+    static const QString identifier = QStringLiteral(R"(("(?:[^"]|"")+"|\[[^\]]+\]|[\w$]+))");
+    return QRegularExpression(
+        pattern.arg(identifier),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+}
+
 QString QuoteLiteralBody(const QString& text) {
     QString quoted = text;
     quoted.replace(u'\'', QStringLiteral("''"));
@@ -113,9 +120,8 @@ bool defeatsTrigramIndex(const QString& pattern) {
 }  // namespace
 
 QString AvoidTrigramFault(const QString& liftedSql, const QStringList& values) {
-    static const QRegularExpression likeParameter(
-        QStringLiteral(R"(("(?:[^"]|"")+"|\[[^\]]+\]|[\w$]+)(\s+(?:not\s+)?like\s+)\?(\d+))"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+    static const QRegularExpression likeParameter =
+        StatementPattern(QStringLiteral(R"(%1(\s+(?:not\s+)?like\s+)\?(\d+))"));
     QString result;
     qsizetype copied = 0;
     QRegularExpressionMatchIterator it = likeParameter.globalMatch(liftedSql);

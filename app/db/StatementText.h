@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +14,11 @@ QString QuoteLiteralBody(const QString& text);
 // identifier written plain, in double quotes or in brackets.
 QString QuoteIdentifier(const QString& name);
 QString UnquoteIdentifier(const QString& identifier);
+
+// A regular expression over statement text, letter case ignored, in which
+// "%1" stands for an identifier (plain, in double quotes or in brackets),
+// captured as a group of its own.
+QRegularExpression StatementPattern(const QString& pattern);
 
 // Replaces every string literal of a statement with a numbered parameter
 // ("?1", "?2", ...) and collects the literals' values in order. The engine then never parses typed

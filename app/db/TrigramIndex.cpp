@@ -89,13 +89,10 @@ QString TrigramQueryFor(const QString& likePattern) {
 }
 
 QString UseTrigramIndex(sqlite3* db, const QString& liftedSql, QStringList& values) {
-    static const QString identifier = QStringLiteral(R"(("(?:[^"]|"")+"|\[[^\]]+\]|[\w$]+))");
-    static const QRegularExpression oneTable(
-        QStringLiteral(R"(\bfrom\s+%1\s*(?:where\b|;|$))").arg(identifier),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
-    static const QRegularExpression likeParameter(
-        QStringLiteral(R"(%1(\s+(not\s+)?like\s+)\?(\d+)(?!\s*escape\b))").arg(identifier),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::UseUnicodePropertiesOption);
+    static const QRegularExpression oneTable =
+        StatementPattern(QStringLiteral(R"(\bfrom\s+%1\s*(?:where\b|;|$))"));
+    static const QRegularExpression likeParameter =
+        StatementPattern(QStringLiteral(R"(%1(\s+(not\s+)?like\s+)\?(\d+)(?!\s*escape\b))"));
 
     const QRegularExpressionMatch from = oneTable.match(liftedSql);
     if (!from.hasMatch()) return liftedSql;
