@@ -4,6 +4,12 @@
 #include "IndexFolding.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace quarrow {
 
@@ -100,9 +106,10 @@ namespace {
 // Matches text against a pattern split at its "%" signs: the first part
 // anchors at the start, the last at the end, the others in order between.
 // Leftmost placement of each middle part is always the best one, since only
-// "%" can absorb a variable run.
-template <typename Part, typename Text, typename Same>
-bool matchParts(const std::vector<Part>& parts, const Text& text, Same same) {
+// "%" can absorb a variable run. `seek(s, from, last)` gives the first place
+// in [from, last] where middle part s may start, or a place past `last`.
+template <typename Part, typename Text, typename Same, typename Seek>
+bool matchParts(const std::vector<Part>& parts, const Text& text, Same same, Seek seek) {
     const auto partAt = [&](const Part& part, std::size_t at) {
         for (std::size_t k = 0; k < part.size(); ++k) {
             if (!same(part[k], text[at + k])) return false;
@@ -120,8 +127,10 @@ bool matchParts(const std::vector<Part>& parts, const Text& text, Same same) {
     for (std::size_t s = 1; s + 1 < parts.size(); ++s) {
         const Part& part = parts[s];
         if (part.empty()) continue;
+        if (pos + part.size() > end) return false;
+        const std::size_t last = end - part.size();
         bool found = false;
-        for (; pos + part.size() <= end; ++pos) {
+        for (pos = seek(s, pos, last); pos <= last; pos = seek(s, pos + 1, last)) {
             if (partAt(part, pos)) {
                 found = true;
                 break;
@@ -138,10 +147,38 @@ constexpr unsigned char kAnyByte = 0xFF;
 unsigned char lowerAscii(unsigned char b) { return (b >= 'A' && b <= 'Z') ? b + ('a' - 'A') : b; }
 
 bool isAscii(std::string_view text) {
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + i, 8);
+        if ((word & 0x8080808080808080u) != 0) return false;
+    }
+    for (; i < text.size(); ++i) {
+        if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
     }
     return true;
+}
+
+// The first place in [from, to) holding `lower` in either letter case (or
+// exactly, when it is not a letter); `to` when there is none. Sixteen bytes
+// are compared at a time, as the engine's own LIKE does with strcspn.
+std::size_t findFolded(std::string_view text, std::size_t from, std::size_t to,
+                       unsigned char lower) {
+    const bool letter = lower >= 'a' && lower <= 'z';
+    const auto caseBit = static_cast<unsigned char>(letter ? 0x20 : 0);
+#ifdef __SSE2__
+    const __m128i bit = _mm_set1_epi8(static_cast<char>(caseBit));
+    const __m128i wanted = _mm_set1_epi8(static_cast<char>(lower));
+    for (; from + 16 <= to; from += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + from));
+        const int hits = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(bytes, bit), wanted));
+        if (hits != 0) return from + std::size_t(__builtin_ctz(unsigned(hits)));
+    }
+#endif
+    for (; from < to; ++from) {
+        if ((static_cast<unsigned char>(text[from]) | caseBit) == lower) return from;
+    }
+    return to;
 }
 
 }  // namespace
@@ -162,11 +199,13 @@ void LikePattern::prepareByteMatching() {
             }
             if (c >= 0x80) {
                 byteParts_.clear();
+                byteAnchors_.clear();
                 return;
             }
             if (c == 'k' || c == 's') bytesOnlyWhenAscii_ = true;
             bytes += char(c);
         }
+        byteAnchors_.push_back(bytes.find_first_not_of(char(kAnyByte)));
         byteParts_.push_back(std::move(bytes));
     }
 }
@@ -174,14 +213,23 @@ void LikePattern::prepareByteMatching() {
 bool LikePattern::matches(std::string_view utf8) const {
     if (matchesAnyText_) return true;
     if (!byteParts_.empty() && (!bytesOnlyWhenAscii_ || isAscii(utf8))) {
-        return matchParts(byteParts_, utf8, [](char p, char t) {
+        const auto same = [](char p, char t) {
             const auto pb = static_cast<unsigned char>(p);
             return pb == kAnyByte || pb == lowerAscii(static_cast<unsigned char>(t));
-        });
+        };
+        const auto seek = [&](std::size_t s, std::size_t from, std::size_t last) {
+            const std::size_t anchor = byteAnchors_[s];
+            if (anchor == std::string::npos) return from;
+            const auto lower = static_cast<unsigned char>(byteParts_[s][anchor]);
+            return findFolded(utf8, from + anchor, last + anchor + 1, lower) - anchor;
+        };
+        return matchParts(byteParts_, utf8, same, seek);
     }
     thread_local std::vector<char32_t> text;
     decodeFolded(utf8, text);
-    return matchParts(parts_, text, [](char32_t p, char32_t t) { return p == kAnyOne || p == t; });
+    return matchParts(
+        parts_, text, [](char32_t p, char32_t t) { return p == kAnyOne || p == t; },
+        [](std::size_t, std::size_t from, std::size_t) { return from; });
 }
 
 namespace {

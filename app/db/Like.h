@@ -35,6 +35,9 @@ private:
     // characters only; empty otherwise.
     void prepareByteMatching();
     std::vector<std::string> byteParts_;
+    // Where in each byte part the first byte that is not "_" lies, the one
+    // searched for first; npos for parts of "_" only.
+    std::vector<std::size_t> byteAnchors_;
     bool bytesOnlyWhenAscii_ = false;  // byte matching needs ASCII text
 };
 

@@ -1,6 +1,8 @@
 #include "ResultSet.h"
 
 #include <algorithm>
+#include <mutex>
+#include <utility>
 
 namespace quarrow {
 
@@ -13,39 +15,80 @@ QString fromUtf8(std::string_view bytes) {
 }  // namespace
 
 ResultSet::ResultSet(QStringList columns, RowReader reader, std::size_t valueBudget)
-    : columns_(std::move(columns)), reader_(std::move(reader)), valueBudget_(valueBudget) {
-    ends_.push_back(0);
+    : columns_(std::move(columns)),
+      reader_(std::move(reader)),
+      valueBudget_(valueBudget),
+      rows_(takeSpareStorage()) {
+    // Reserving the budget maps address space only; pages are touched as the
+    // values arrive, and growing never copies what was read.
+    if (reader_) rows_.arena.reserve(valueBudget_ + kBudgetSlack);
+    rows_.ends.push_back(0);
+}
+
+ResultSet::~ResultSet() { keepAsSpare(std::move(rows_)); }
+
+// One search after another builds results of similar size. Handing a closed
+// result's buffers to the next one reuses pages that are already resident;
+// fresh pages each cost a fault, a large part of the time of a search that
+// finds many rows.
+namespace {
+std::mutex spareMutex;
+}  // namespace
+
+ResultSet::Storage& ResultSet::spare() {
+    // Never destroyed, so a result closed during exit still finds it.
+    static auto* storage = new Storage;
+    return *storage;
+}
+
+ResultSet::Storage ResultSet::takeSpareStorage() {
+    const std::lock_guard<std::mutex> lock(spareMutex);
+    return std::exchange(spare(), Storage());
+}
+
+void ResultSet::keepAsSpare(Storage&& storage) {
+    const std::size_t bytes = storage.arena.capacity() +
+                              storage.ends.capacity() * sizeof(std::uint64_t) +
+                              storage.rowids.capacity() * sizeof(std::int64_t) +
+                              storage.order.capacity() * sizeof(std::uint32_t);
+    if (bytes > kMaxSpareBytes) return;
+    storage.arena.clear();
+    storage.ends.clear();
+    storage.rowids.clear();
+    storage.order.clear();
+    const std::lock_guard<std::mutex> lock(spareMutex);
+    if (storage.arena.capacity() >= spare().arena.capacity()) spare() = std::move(storage);
 }
 
 bool ResultSet::appendRow(std::int64_t rowid, const std::vector<std::string_view>& values) {
-    if (storedSlots_ != rowids_.size() || (reader_ && arena_.size() >= valueBudget_)) {
+    if (storedSlots_ != rows_.rowids.size() || (reader_ && rows_.arena.size() >= valueBudget_)) {
         appendRowId(rowid);
         return false;
     }
     for (int c = 0; c < columnCount(); ++c) {
-        if (std::size_t(c) < values.size()) arena_.append(values[std::size_t(c)]);
-        ends_.push_back(arena_.size());
+        if (std::size_t(c) < values.size()) rows_.arena.append(values[std::size_t(c)]);
+        rows_.ends.push_back(rows_.arena.size());
     }
-    order_.push_back(std::uint32_t(rowids_.size()));
-    rowids_.push_back(rowid);
+    rows_.order.push_back(std::uint32_t(rows_.rowids.size()));
+    rows_.rowids.push_back(rowid);
     ++storedSlots_;
     return true;
 }
 
 void ResultSet::appendRowId(std::int64_t rowid) {
-    order_.push_back(std::uint32_t(rowids_.size()));
-    rowids_.push_back(rowid);
+    rows_.order.push_back(std::uint32_t(rows_.rowids.size()));
+    rows_.rowids.push_back(rowid);
 }
 
-std::int64_t ResultSet::rowid(int row) const { return rowids_[order_[std::size_t(row)]]; }
+std::int64_t ResultSet::rowid(int row) const { return rows_.rowids[rows_.order[std::size_t(row)]]; }
 
 QString ResultSet::value(int row, int column) const {
-    const std::uint32_t slot = order_[std::size_t(row)];
+    const std::uint32_t slot = rows_.order[std::size_t(row)];
     if (slot < storedSlots_) {
         const std::size_t index =
             std::size_t(slot) * std::size_t(columnCount()) + std::size_t(column);
-        return fromUtf8(
-            std::string_view(arena_).substr(ends_[index], ends_[index + 1] - ends_[index]));
+        return fromUtf8(std::string_view(rows_.arena)
+                            .substr(rows_.ends[index], rows_.ends[index + 1] - rows_.ends[index]));
     }
     const auto written = written_.find(slot);
     if (written != written_.end()) {
@@ -77,12 +120,12 @@ const ResultSet::Block& ResultSet::loadBlock(std::size_t number) const {
     }
     Block block;
     const std::size_t first = storedSlots_ + number * kBlockRows;
-    const std::size_t last = std::min(first + kBlockRows, rowids_.size());
+    const std::size_t last = std::min(first + kBlockRows, rows_.rowids.size());
     std::vector<std::string> values;
     for (std::size_t slot = first; slot < last; ++slot) {
         values.clear();
         // A row that another program removed meanwhile reads as empty.
-        if (reader_) reader_(rowids_[slot], values);
+        if (reader_) reader_(rows_.rowids[slot], values);
         for (int c = 0; c < columnCount(); ++c) {
             if (std::size_t(c) < values.size()) block.arena.append(values[std::size_t(c)]);
             block.ends.push_back(std::uint32_t(block.arena.size()));
@@ -97,23 +140,23 @@ const ResultSet::Block& ResultSet::loadBlock(std::size_t number) const {
 }
 
 void ResultSet::insertRow(int at, std::int64_t rowid, const std::vector<std::string>& values) {
-    const auto slot = std::uint32_t(rowids_.size());
-    rowids_.push_back(rowid);
+    const auto slot = std::uint32_t(rows_.rowids.size());
+    rows_.rowids.push_back(rowid);
     written_[slot] = values;
-    order_.insert(order_.begin() + at, slot);
+    rows_.order.insert(rows_.order.begin() + at, slot);
 }
 
 void ResultSet::replaceRow(int row, std::int64_t rowid, const std::vector<std::string>& values) {
-    const auto slot = std::uint32_t(rowids_.size());
-    rowids_.push_back(rowid);
+    const auto slot = std::uint32_t(rows_.rowids.size());
+    rows_.rowids.push_back(rowid);
     written_[slot] = values;
-    written_.erase(order_[std::size_t(row)]);
-    order_[std::size_t(row)] = slot;
+    written_.erase(rows_.order[std::size_t(row)]);
+    rows_.order[std::size_t(row)] = slot;
 }
 
 void ResultSet::removeRow(int row) {
-    written_.erase(order_[std::size_t(row)]);
-    order_.erase(order_.begin() + row);
+    written_.erase(rows_.order[std::size_t(row)]);
+    rows_.order.erase(rows_.order.begin() + row);
 }
 
 }  // namespace quarrow

@@ -29,10 +29,13 @@ public:
 
     explicit ResultSet(QStringList columns, RowReader reader = {},
                        std::size_t valueBudget = kDefaultValueBudget);
+    ~ResultSet();
+    ResultSet(const ResultSet&) = delete;
+    ResultSet& operator=(const ResultSet&) = delete;
 
     const QStringList& columns() const { return columns_; }
     int columnCount() const { return int(columns_.size()); }
-    int rowCount() const { return int(order_.size()); }
+    int rowCount() const { return int(rows_.order.size()); }
 
     QString value(int row, int column) const;
     std::int64_t rowid(int row) const;
@@ -63,13 +66,22 @@ private:
     std::size_t valueBudget_;
 
     // Every row the statement returned has a slot; rows added or rewritten
-    // later get new slots in `written_`. `order_` maps visible rows to slots.
-    std::vector<std::int64_t> rowids_;
+    // later get new slots in `written_`. `order` maps visible rows to slots.
+    struct Storage {
+        std::vector<std::int64_t> rowids;
+        std::string arena;
+        std::vector<std::uint64_t> ends;  // end of each stored value in `arena`
+        std::vector<std::uint32_t> order;
+    };
+    static Storage& spare();
+    static Storage takeSpareStorage();
+    static void keepAsSpare(Storage&& storage);
+    static constexpr std::size_t kBudgetSlack = 1u << 16;
+    static constexpr std::size_t kMaxSpareBytes = 128u << 20;
+
+    Storage rows_;
     std::size_t storedSlots_ = 0;  // slots [0, storedSlots_) hold their values
-    std::string arena_;
-    std::vector<std::uint64_t> ends_;
     std::unordered_map<std::uint32_t, std::vector<std::string>> written_;
-    std::vector<std::uint32_t> order_;
 
     mutable std::unordered_map<std::size_t, Block> blocks_;
     mutable std::list<std::size_t> recentBlocks_;

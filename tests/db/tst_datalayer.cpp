@@ -125,6 +125,24 @@ void DataLayerTest::likeMatchesLikeTheEngineWould_data() {
         << "a_c" << QStringLiteral("a\U0001F600c") << true;
     QTest::newRow("underscore is one whole letter") << "a__c"
                                                     << "aжc" << false;
+    // Middle pieces are first looked for sixteen bytes at a time; these put
+    // the piece before, across and after such a stretch, in either case.
+    const QString longText = QStringLiteral("0123456789abcdefghijklmnopqrstuvwxyz-0123456789");
+    QTest::newRow("piece in the second stretch") << "%QRS%" << longText << true;
+    QTest::newRow("piece across two stretches") << "%nopq%" << longText << true;
+    QTest::newRow("piece in the tail") << "%-012%" << longText << true;
+    QTest::newRow("piece cut by the end") << "%789x%" << longText << false;
+    QTest::newRow("piece ending where the suffix begins") << "%xyz%-0123456789" << longText << true;
+    QTest::newRow("piece overlapping the suffix") << "%z-0%-0123456789" << longText << false;
+    QTest::newRow("first byte repeated before the hit")
+        << "%gt%" << QStringLiteral("ggggggggggggggggggggggggggggggggGT") << true;
+    QTest::newRow("underscore before the first byte looked for")
+        << "%_3_0%" << QStringLiteral("NVIDIA GeForce 7300 GT and a 7400") << true;
+    QTest::newRow("underscore only piece") << "%__%"
+                                           << "a" << false;
+    QTest::newRow("letter search does not take the other symbol")
+        << "%@x%" << QStringLiteral("````````````````````````````````x") << false;
+    QTest::newRow("digit search is exact") << "%7%" << QString(40, QChar(0x17)) << false;
 }
 
 void DataLayerTest::likeMatchesLikeTheEngineWould() {
