@@ -70,8 +70,10 @@ void Connection::open() {
         }
         sqlite3_busy_timeout(db, kBusyTimeoutMs);
         // Room for the pages one search reads, so that its count statement
-        // finds them again instead of reading them from the file twice.
-        Exec(db, "PRAGMA cache_size = -16384");
+        // finds them again instead of reading them from the file twice: all
+        // of a catalogue of a hundred thousand drivers, or the scattered
+        // rows of a selective search in a much larger one.
+        Exec(db, "PRAGMA cache_size = -32768");
         sqlite3_extended_result_codes(db, 1);
         // Reading the schema proves the file is a database we can read.
         Exec(db, "SELECT count(*) FROM sqlite_schema");
