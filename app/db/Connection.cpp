@@ -3,6 +3,7 @@
 #include "../dialogs/Errors.h"
 #include "DatabasePassword.h"
 #include "Like.h"
+#include "ReadAheadVfs.h"
 #include "Sqlite.h"
 
 #include <fcntl.h>
@@ -63,7 +64,7 @@ void Connection::open() {
     sqlite3* db = nullptr;
     const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
                       SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_PRIVATECACHE;
-    const int rc = sqlite3_open_v2(nativePath.constData(), &db, flags, nullptr);
+    const int rc = sqlite3_open_v2(nativePath.constData(), &db, flags, ReadAheadVfsName());
     try {
         if (rc != SQLITE_OK) {
             ThrowEngineError(db);

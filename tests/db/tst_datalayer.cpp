@@ -500,6 +500,17 @@ void DataLayerTest::largeResultsReadRowsBackById() {
     QCOMPARE(results.value(5, 0), QStringLiteral("driver 5"));
     QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("driver")),
              qint64(rows - 1));
+
+    // A smaller search reuses the memory of the large result it replaces.
+    QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("driver 7")),
+             qint64(1111));
+    QCOMPARE(results.rowCount(), 1111);
+    QCOMPARE(results.value(0, 0), QStringLiteral("driver 7"));
+    QCOMPARE(results.value(1, 0), QStringLiteral("driver 70"));
+    QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("driver 12")),
+             qint64(1111));
+    QCOMPARE(results.value(0, 0), QStringLiteral("driver 12"));
+    QCOMPARE(results.value(results.rowCount() - 1, 0), QStringLiteral("driver 12999"));
 }
 
 QTEST_MAIN(DataLayerTest)
