@@ -70,11 +70,6 @@ void Connection::open() {
             ThrowEngineError(db);
         }
         sqlite3_busy_timeout(db, kBusyTimeoutMs);
-        // Room for the pages one search reads, so that its count statement
-        // finds them again instead of reading them from the file twice: all
-        // of a catalogue of a hundred thousand drivers, or the scattered
-        // rows of a selective search in a much larger one.
-        Exec(db, "PRAGMA cache_size = -32768");
         sqlite3_extended_result_codes(db, 1);
         // Reading the schema proves the file is a database we can read.
         Exec(db, "SELECT count(*) FROM sqlite_schema");
@@ -92,6 +87,21 @@ void Connection::open() {
     }
     db_ = db;
     filePath_ = path;
+    pageCache_ = PageCache::Default;
+    setPageCache(PageCache::ForScans);
+}
+
+void Connection::setPageCache(PageCache kind) {
+    if (db_ == nullptr || kind == pageCache_) return;
+    // A statement narrowed by the trigram index reads its rows by id from
+    // all over the file, and the count statement after it reads the same
+    // pages again: 16 MB keeps those of a search finding thousands of rows.
+    // A scan reads every page in file order, which read-ahead makes cheap;
+    // filling a large cache with pages that are not read again would only
+    // cost memory and page faults.
+    Exec(db_, kind == PageCache::ForRowsById ? "PRAGMA cache_size = -16384"
+                                             : "PRAGMA cache_size = -2048");
+    pageCache_ = kind;
 }
 
 void Connection::takeShareLock(const QByteArray& nativePath, const QString& fileName,

@@ -35,6 +35,11 @@ public:
     // The absolute path of the open file.
     const QString& filePath() const { return filePath_; }
 
+    // How many pages the open connection keeps, chosen by how the next
+    // statement reads the table.
+    enum class PageCache { Default, ForScans, ForRowsById };
+    void setPageCache(PageCache kind);
+
 private:
     void takeShareLock(const QByteArray& nativePath, const QString& fileName, ShareMode mode);
 
@@ -44,6 +49,7 @@ private:
     sqlite3* db_ = nullptr;
     int lockFd_ = -1;
     QString filePath_;
+    PageCache pageCache_ = PageCache::Default;
 };
 
 }  // namespace quarrow

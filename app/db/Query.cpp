@@ -45,7 +45,10 @@ void Query::open() {
     QStringList literals;
     QString lifted = LiftStringLiterals(sqlText(), &literals);
     lifted = AvoidTrigramFault(lifted, literals);
-    lifted = UseTrigramIndex(db, lifted, literals);
+    const QString indexed = UseTrigramIndex(db, lifted, literals);
+    connection_->setPageCache(indexed != lifted ? Connection::PageCache::ForRowsById
+                                                : Connection::PageCache::ForScans);
+    lifted = indexed;
     QString table;
     QString statement = lifted;
     const QRegularExpressionMatch whole = wholeTableSelect().match(lifted);

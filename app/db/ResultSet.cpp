@@ -66,7 +66,10 @@ bool ResultSet::appendRow(std::int64_t rowid, const std::vector<std::string_view
         return false;
     }
     for (int c = 0; c < columnCount(); ++c) {
-        if (std::size_t(c) < values.size()) rows_.arena.append(values[std::size_t(c)]);
+        if (std::size_t(c) < values.size()) {
+            const std::string_view value = values[std::size_t(c)];
+            rows_.arena.insert(rows_.arena.end(), value.begin(), value.end());
+        }
         rows_.ends.push_back(rows_.arena.size());
     }
     rows_.order.push_back(std::uint32_t(rows_.rowids.size()));
@@ -87,8 +90,8 @@ QString ResultSet::value(int row, int column) const {
     if (slot < storedSlots_) {
         const std::size_t index =
             std::size_t(slot) * std::size_t(columnCount()) + std::size_t(column);
-        return fromUtf8(std::string_view(rows_.arena)
-                            .substr(rows_.ends[index], rows_.ends[index + 1] - rows_.ends[index]));
+        return fromUtf8(std::string_view(rows_.arena.data() + rows_.ends[index],
+                                         rows_.ends[index + 1] - rows_.ends[index]));
     }
     const auto written = written_.find(slot);
     if (written != written_.end()) {

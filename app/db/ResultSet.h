@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LargeBuffer.h"
+
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -67,11 +69,13 @@ private:
 
     // Every row the statement returned has a slot; rows added or rewritten
     // later get new slots in `written_`. `order` maps visible rows to slots.
+    template <typename T>
+    using LargeVector = std::vector<T, LargeBufferAllocator<T>>;
     struct Storage {
-        std::vector<std::int64_t> rowids;
-        std::string arena;
-        std::vector<std::uint64_t> ends;  // end of each stored value in `arena`
-        std::vector<std::uint32_t> order;
+        LargeVector<std::int64_t> rowids;
+        LargeVector<char> arena;
+        LargeVector<std::uint64_t> ends;  // end of each stored value in `arena`
+        LargeVector<std::uint32_t> order;
     };
     static Storage& spare();
     static Storage takeSpareStorage();
