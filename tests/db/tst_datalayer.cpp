@@ -10,6 +10,7 @@
 #include "db/TrigramIndex.h"
 #include "dialogs/Errors.h"
 
+#include <sqlite3.h>
 #include <unistd.h>
 #include <QCryptographicHash>
 #include <QFile>
@@ -72,6 +73,7 @@ private slots:
     void trigramIndexIsUsedAndFollowsEveryWrite();
     void largeResultsReadRowsBackById_data();
     void largeResultsReadRowsBackById();
+    void scansSeeWhatAnotherConnectionWroteBetweenThem();
 };
 
 void DataLayerTest::likeMatchesLikeTheEngineWould_data() {
@@ -511,6 +513,41 @@ void DataLayerTest::largeResultsReadRowsBackById() {
              qint64(1111));
     QCOMPARE(results.value(0, 0), QStringLiteral("driver 12"));
     QCOMPARE(results.value(results.rowCount() - 1, 0), QStringLiteral("driver 12999"));
+}
+
+void DataLayerTest::scansSeeWhatAnotherConnectionWroteBetweenThem() {
+    // Scans read the file ahead in large pieces; what was read ahead must
+    // not outlive the read that another writer could change the file after.
+    TemporaryCurrentFolder folder;
+    CatalogueTable table{kDriverColumns, {}};
+    const int rows = 6000;  // a file of several read-ahead pieces
+    for (int k = 0; k < rows; ++k) table.rows.append(row(QStringLiteral("driver %1").arg(k)));
+    const QString path = folder.filePath(QStringLiteral("vek.mdb"));
+    WriteDriverCatalogue(path, QStringLiteral("kavrel"), table);
+    Connection connection(MainCatalogueConnectionString());
+    Query results(&connection, QStringLiteral("ADOQuery1"));
+    Query counter(&connection, QStringLiteral("ADOQuery2"));
+    QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("d")), qint64(rows));
+
+    sqlite3* other = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &other), SQLITE_OK);
+    const auto otherExec = [other](const char* sql) {
+        QCOMPARE(sqlite3_exec(other, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+    };
+    // The last rows lie in the piece the scan read last.
+    otherExec("UPDATE table_1 SET \"Наименование\" = 'moved driver' WHERE rowid = 6000");
+    otherExec("DELETE FROM table_1 WHERE rowid = 11");
+    otherExec("INSERT INTO table_1 (\"Наименование\") VALUES ('added driver')");
+    sqlite3_close(other);
+
+    QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("moved")), qint64(1));
+    QCOMPARE(results.value(0, 0), QStringLiteral("moved driver"));
+    QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("d")), qint64(rows));
+    QCOMPARE(results.rowCount(), rows);
+    QCOMPARE(results.value(9, 0), QStringLiteral("driver 9"));
+    QCOMPARE(results.value(10, 0), QStringLiteral("driver 11"));
+    QCOMPARE(results.value(rows - 2, 0), QStringLiteral("moved driver"));
+    QCOMPARE(results.value(rows - 1, 0), QStringLiteral("added driver"));
 }
 
 QTEST_MAIN(DataLayerTest)
