@@ -15,7 +15,10 @@ void WriteRows(const QList<ResultRow>& rows, const QString& path) {
     for (const ResultRow& row : rows) {
         out << row.target << '\t' << row.description << '\t' << row.quarrow << '\t' << row.yardstick
             << '\t' << row.ratio << '\t'
-            << (row.met ? QStringLiteral("met") : QStringLiteral("not met")) << '\n';
+            << (row.reference ? QStringLiteral("for reference")
+                : row.met     ? QStringLiteral("met")
+                              : QStringLiteral("not met"))
+            << '\n';
     }
 }
 

@@ -15,9 +15,11 @@ struct ResultRow {
     QString yardstick;
     QString ratio;
     bool met = false;
+    bool reference = false;  // a figure that explains others, with no goal of its own
 };
 
-// Tab-separated, one row a line, in the columns above ("met" / "not met").
+// Tab-separated, one row a line, in the columns above ("met" / "not met" /
+// "for reference").
 void WriteRows(const QList<ResultRow>& rows, const QString& path);
 
 QString Milliseconds(double ms);
