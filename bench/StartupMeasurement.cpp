@@ -68,27 +68,22 @@ QList<ResultRow> MeasureStartup(const QString& programFolder, int runs) {
                      run + 1, ours.back(), theirs.back(), withText.back());
     }
     QDir::setCurrent(previous);
-    const double q = median(ours);
     const double e = median(theirs);
-    const ResultRow row{
-        QStringLiteral("5"),
-        QStringLiteral("start-up to main window shown, vek.mdb 1,000,000 rows (median of %1)")
-            .arg(runs),
-        Milliseconds(q),
-        Milliseconds(e) + QStringLiteral(" (empty window; at most x%1)").arg(kMostTimesEmptyWindow),
-        Ratio(q, e),
-        q <= kMostTimesEmptyWindow * e};
-    const double t = median(withText);
-    const ResultRow reference{
-        QStringLiteral("5"),
-        QStringLiteral("the empty window showing one line of text in a QLabel (median of %1)")
-            .arg(runs),
-        Milliseconds(t),
-        Milliseconds(e) + QStringLiteral(" (empty window; at most x%1)").arg(kMostTimesEmptyWindow),
-        Ratio(t, e),
-        t <= kMostTimesEmptyWindow * e,
-        true};
-    return {row, reference};
+    const auto beside = [&](const QString& what, double ms, bool reference) {
+        return ResultRow{
+            QStringLiteral("5"),
+            QStringLiteral("%1 (median of %2)").arg(what).arg(runs),
+            Milliseconds(ms),
+            Milliseconds(e) +
+                QStringLiteral(" (empty window; at most x%1)").arg(kMostTimesEmptyWindow),
+            Ratio(ms, e),
+            ms <= kMostTimesEmptyWindow * e,
+            reference};
+    };
+    return {beside(QStringLiteral("start-up to main window shown, vek.mdb 1,000,000 rows"),
+                   median(ours), false),
+            beside(QStringLiteral("the empty window showing one line of text in a QLabel"),
+                   median(withText), true)};
 }
 
 }  // namespace quarrow::bench
