@@ -7,6 +7,7 @@
 #include "db/Query.h"
 
 #include <sys/resource.h>
+#include <unistd.h>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -161,6 +162,13 @@ QString describe(const std::vector<SearchPhases>& searches) {
              medianOf(&SearchPhases::freePrevious), Thousands(qint64(median(faults))));
 }
 
+void syncToDisk(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite) || ::fsync(file.handle()) != 0) {
+        throw std::runtime_error("cannot write the copy of vek.mdb to the disk");
+    }
+}
+
 class MainWindowSession {
 public:
     MainWindowSession() {
@@ -168,9 +176,13 @@ public:
         if (!folder_.isValid()) throw std::runtime_error("cannot make a working folder");
         // Deleting rows changes the file, so the window gets a copy.
         std::fprintf(stderr, "Copying %s\n", qPrintable(catalogue.catalogue));
-        if (!QFile::copy(catalogue.catalogue, folder_.filePath(QStringLiteral("vek.mdb")))) {
+        const QString copy = folder_.filePath(QStringLiteral("vek.mdb"));
+        if (!QFile::copy(catalogue.catalogue, copy)) {
             throw std::runtime_error("cannot copy vek.mdb");
         }
+        // A catalogue the user searches was not written a moment ago: the
+        // copy goes to the disk now, not while the first search reads it.
+        syncToDisk(copy);
         previous_ = QDir::currentPath();
         QDir::setCurrent(folder_.path());
         CreateWindowSet();

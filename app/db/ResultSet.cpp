@@ -19,9 +19,6 @@ ResultSet::ResultSet(QStringList columns, RowReader reader, std::size_t valueBud
       reader_(std::move(reader)),
       valueBudget_(valueBudget),
       rows_(takeSpareStorage()) {
-    // Reserving the budget maps address space only; pages are touched as the
-    // values arrive, and growing never copies what was read.
-    if (reader_) rows_.arena.reserve(valueBudget_ + kBudgetSlack);
     rows_.ends.push_back(0);
 }
 
@@ -64,6 +61,14 @@ bool ResultSet::appendRow(std::int64_t rowid, const std::vector<std::string_view
     if (storedSlots_ != rows_.rowids.size() || (reader_ && rows_.arena.size() >= valueBudget_)) {
         appendRowId(rowid);
         return false;
+    }
+    // Once a result grows large, its whole budget is reserved: that maps
+    // address space only, pages are touched as the values arrive, and the
+    // arena never again grows by copying. Small results stay in small
+    // blocks of ordinary memory.
+    if (reader_ && rows_.arena.size() >= kSmallArena &&
+        rows_.arena.capacity() < valueBudget_ + kBudgetSlack) {
+        rows_.arena.reserve(valueBudget_ + kBudgetSlack);
     }
     for (int c = 0; c < columnCount(); ++c) {
         if (std::size_t(c) < values.size()) {

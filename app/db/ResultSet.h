@@ -81,6 +81,7 @@ private:
     static Storage takeSpareStorage();
     static void keepAsSpare(Storage&& storage);
     static constexpr std::size_t kBudgetSlack = 1u << 16;
+    static constexpr std::size_t kSmallArena = 1u << 20;
     static constexpr std::size_t kMaxSpareBytes = 128u << 20;
 
     Storage rows_;
