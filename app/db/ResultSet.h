@@ -27,7 +27,7 @@ public:
     using RowReader = std::function<bool(std::int64_t rowid, std::vector<std::string>& values)>;
 
     // Bytes held for row values at most before further rows go in by id.
-    static constexpr std::size_t kDefaultValueBudget = 32u << 20;
+    static constexpr std::size_t kDefaultValueBudget = 8u << 20;
 
     explicit ResultSet(QStringList columns, RowReader reader = {},
                        std::size_t valueBudget = kDefaultValueBudget);
