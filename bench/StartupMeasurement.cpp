@@ -47,28 +47,28 @@ QList<ResultRow> MeasureStartup(const QString& programFolder, int runs) {
     const QString previous = QDir::currentPath();
     QDir::setCurrent(catalogue.folder);
     const QDir programs(programFolder);
-    const QStringList quarrow{programs.filePath(QStringLiteral("quarrow-startup-probe"))};
-    const QStringList empty{programs.filePath(QStringLiteral("empty-window-probe"))};
-    const QStringList text{empty.front(), QStringLiteral("--text")};
-    std::vector<double> ours;
-    std::vector<double> theirs;
-    std::vector<double> withText;
+    struct Probe {
+        QStringList command;
+        std::vector<double> times;
+    };
+    const QString empty = programs.filePath(QStringLiteral("empty-window-probe"));
+    Probe quarrow{{programs.filePath(QStringLiteral("quarrow-startup-probe"))}, {}};
+    Probe emptyWindow{{empty}, {}};
+    Probe withText{{empty, QStringLiteral("--text")}, {}};
     // Rotating which goes first evens out what one run leaves behind for
     // the next (caches, a busy core).
     for (int run = 0; run < runs; ++run) {
-        const QStringList* order[] = {&quarrow, &empty, &text};
+        Probe* order[] = {&quarrow, &emptyWindow, &withText};
         std::rotate(std::begin(order), std::begin(order) + run % 3, std::end(order));
-        for (const QStringList* command : order) {
-            const double ms = timeToWindow(*command);
-            (command == &quarrow ? ours : command == &empty ? theirs : withText).push_back(ms);
-        }
+        for (Probe* probe : order) probe->times.push_back(timeToWindow(probe->command));
         std::fprintf(stderr,
                      "start-up run %d: Quarrow %.1f ms, empty window %.1f ms, "
                      "one line of text %.1f ms\n",
-                     run + 1, ours.back(), theirs.back(), withText.back());
+                     run + 1, quarrow.times.back(), emptyWindow.times.back(),
+                     withText.times.back());
     }
     QDir::setCurrent(previous);
-    const double e = median(theirs);
+    const double e = median(emptyWindow.times);
     const auto beside = [&](const QString& what, double ms, bool reference) {
         return ResultRow{
             QStringLiteral("5"),
@@ -81,9 +81,9 @@ QList<ResultRow> MeasureStartup(const QString& programFolder, int runs) {
             reference};
     };
     return {beside(QStringLiteral("start-up to main window shown, vek.mdb 1,000,000 rows"),
-                   median(ours), false),
+                   median(quarrow.times), false),
             beside(QStringLiteral("the empty window showing one line of text in a QLabel"),
-                   median(withText), true)};
+                   median(withText.times), true)};
 }
 
 }  // namespace quarrow::bench

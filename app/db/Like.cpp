@@ -222,7 +222,10 @@ void LikePattern::prepareByteMatching() {
             if (c == 'k' || c == 's') bytesOnlyWhenAscii_ = true;
             bytes += char(c);
         }
-        byteAnchors_.push_back(bytes.find_first_not_of(char(kAnyByte)));
+        const std::size_t at = bytes.find_first_not_of(char(kAnyByte));
+        const bool pair = at != std::string::npos && at + 1 < bytes.size() &&
+                          static_cast<unsigned char>(bytes[at + 1]) != kAnyByte;
+        byteAnchors_.push_back({at, pair});
         byteParts_.push_back(std::move(bytes));
     }
 }
@@ -235,16 +238,12 @@ bool LikePattern::matches(std::string_view utf8) const {
             return pb == kAnyByte || pb == lowerAscii(static_cast<unsigned char>(t));
         };
         const auto seek = [&](std::size_t s, std::size_t from, std::size_t last) {
-            const std::size_t anchor = byteAnchors_[s];
-            if (anchor == std::string::npos) return from;
+            const auto [at, pair] = byteAnchors_[s];
+            if (at == std::string::npos) return from;
             const std::string& part = byteParts_[s];
-            const FoldedByte first(static_cast<unsigned char>(part[anchor]));
-            const bool pair = anchor + 1 < part.size() &&
-                              static_cast<unsigned char>(part[anchor + 1]) != kAnyByte;
-            const FoldedByte second(pair ? static_cast<unsigned char>(part[anchor + 1]) : 0);
-            return findFolded(utf8, from + anchor, last + anchor + 1, first,
-                              pair ? &second : nullptr) -
-                   anchor;
+            const FoldedByte first(static_cast<unsigned char>(part[at]));
+            const FoldedByte second(pair ? static_cast<unsigned char>(part[at + 1]) : 0);
+            return findFolded(utf8, from + at, last + at + 1, first, pair ? &second : nullptr) - at;
         };
         return matchParts(byteParts_, utf8, same, seek);
     }

@@ -36,8 +36,13 @@ private:
     void prepareByteMatching();
     std::vector<std::string> byteParts_;
     // Where in each byte part the first byte that is not "_" lies, the one
-    // searched for first; npos for parts of "_" only.
-    std::vector<std::size_t> byteAnchors_;
+    // searched for first (npos for parts of "_" only), and whether the byte
+    // after it is searched for with it.
+    struct ByteAnchor {
+        std::size_t at;
+        bool pair;
+    };
+    std::vector<ByteAnchor> byteAnchors_;
     bool bytesOnlyWhenAscii_ = false;  // byte matching needs ASCII text
 };
 
