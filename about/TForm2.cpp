@@ -1,13 +1,13 @@
 #include "TForm2.h"
 
 #include "AboutText.h"
-#include "DriverCatalogue.h"
 #include "db/Connection.h"
-#include "db/DataSource.h"
 #include "db/Query.h"
 #include "dialogs/Errors.h"
 #include "shell/Endpoints.h"
 #include "shell/OpenInShell.h"
+#include "stores/DriverCatalogue.h"
+#include "widgets/DataSource.h"
 
 #include <QCloseEvent>
 #include <QMouseEvent>

@@ -11,12 +11,12 @@
 // comparison (medians when repeated) for bench/compare.sh.
 
 #include "BenchData.h"
-#include "DeviceCatalogue.h"
-#include "DriverCatalogue.h"
 #include "ProcessRun.h"
 #include "ResultTable.h"
 #include "db/Connection.h"
 #include "db/Query.h"
+#include "stores/DeviceCatalogue.h"
+#include "stores/DriverCatalogue.h"
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>

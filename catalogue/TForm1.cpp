@@ -1,11 +1,6 @@
 #include "TForm1.h"
 
-#include "DriverCatalogue.h"
-#include "TForm2.h"
-#include "TForm3.h"
-#include "TForm4.h"
 #include "db/Connection.h"
-#include "db/DataSource.h"
 #include "db/Query.h"
 #include "dialogs/Dialogs.h"
 #include "dialogs/Errors.h"
@@ -15,6 +10,8 @@
 #include "shell/WebAddress.h"
 #include "skin/Artwork.h"
 #include "skin/SkinManager.h"
+#include "stores/DriverCatalogue.h"
+#include "widgets/DataSource.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -281,6 +278,6 @@ void TForm1::sButton1Click() { OpenInShell(SiteSearchUrl()); }
 void TForm1::sButton2Click() { OpenInShell(SupportPageUrl()); }
 void TForm1::Label1Click() { OpenInShell(HomePageUrl()); }
 void TForm1::Button6Click() { OpenInShell(DeviceManagerScript()); }
-void TForm1::Button3Click() { ShowModal(Form2); }
-void TForm1::Button7Click() { ShowModal(Form3); }
-void TForm1::Button8Click() { ShowModal(Form4); }
+void TForm1::Button3Click() { ShowModal(shownWindows_.about); }
+void TForm1::Button7Click() { ShowModal(shownWindows_.vendors); }
+void TForm1::Button8Click() { ShowModal(shownWindows_.devices); }

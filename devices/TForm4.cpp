@@ -1,13 +1,13 @@
 #include "TForm4.h"
 
-#include "DeviceCatalogue.h"
 #include "db/Connection.h"
-#include "db/DataSource.h"
 #include "db/Query.h"
 #include "dialogs/Dialogs.h"
 #include "dialogs/Errors.h"
 #include "shell/Endpoints.h"
 #include "shell/OpenInShell.h"
+#include "stores/DeviceCatalogue.h"
+#include "widgets/DataSource.h"
 
 #include <QMouseEvent>
 #include <limits>

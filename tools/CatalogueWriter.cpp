@@ -1,10 +1,10 @@
 #include "CatalogueWriter.h"
 
+#include "core/Exception.h"
 #include "db/DatabasePassword.h"
 #include "db/Sqlite.h"
 #include "db/StatementText.h"
 #include "db/TrigramIndex.h"
-#include "dialogs/Errors.h"
 
 #include <QDir>
 #include <QFile>

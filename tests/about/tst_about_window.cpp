@@ -1,12 +1,12 @@
 #include "CatalogueWriter.h"
-#include "DriverCatalogue.h"
 #include "ModalWindow.h"
-#include "Startup.h"
-#include "TForm1.h"
-#include "TForm2.h"
 #include "TestSupport.h"
+#include "about/TForm2.h"
+#include "catalogue/TForm1.h"
 #include "db/Connection.h"
 #include "db/Query.h"
+#include "program/Startup.h"
+#include "stores/DriverCatalogue.h"
 
 #include <QMessageBox>
 #include <QRegularExpression>

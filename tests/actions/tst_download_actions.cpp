@@ -1,13 +1,13 @@
 #include "CatalogueWriter.h"
 #include "ModalWindow.h"
-#include "Startup.h"
-#include "TForm1.h"
-#include "TForm2.h"
-#include "TForm3.h"
-#include "TForm4.h"
 #include "TestSupport.h"
-#include "db/DBGrid.h"
+#include "about/TForm2.h"
+#include "catalogue/TForm1.h"
 #include "db/Query.h"
+#include "devices/TForm4.h"
+#include "program/Startup.h"
+#include "vendors/TForm3.h"
+#include "widgets/DBGrid.h"
 
 #include <QHeaderView>
 #include <QMessageBox>

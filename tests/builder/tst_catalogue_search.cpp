@@ -1,9 +1,9 @@
-#include "DriverCatalogue.h"
 #include "DriverCatalogueFiles.h"
 #include "SampleCatalogue.h"
 #include "TestSupport.h"
 #include "db/Connection.h"
 #include "db/Query.h"
+#include "stores/DriverCatalogue.h"
 
 #include <QFile>
 #include <QtTest>

@@ -2,9 +2,9 @@
 #include "IdsReader.h"
 #include "TestSupport.h"
 #include "ToolProcess.h"
+#include "core/Exception.h"
 #include "db/Connection.h"
 #include "db/Query.h"
-#include "dialogs/Errors.h"
 
 #include <QFile>
 #include <QTemporaryDir>

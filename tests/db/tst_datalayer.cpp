@@ -1,6 +1,6 @@
 #include "CatalogueWriter.h"
-#include "DriverCatalogue.h"
 #include "TestSupport.h"
+#include "core/Exception.h"
 #include "db/Connection.h"
 #include "db/ConnectionString.h"
 #include "db/Like.h"
@@ -8,7 +8,7 @@
 #include "db/Sqlite.h"
 #include "db/StatementText.h"
 #include "db/TrigramIndex.h"
-#include "dialogs/Errors.h"
+#include "stores/DriverCatalogue.h"
 
 #include <sqlite3.h>
 #include <unistd.h>

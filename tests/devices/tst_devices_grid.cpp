@@ -1,8 +1,8 @@
 #include "DevicesFixture.h"
-#include "TForm4.h"
 #include "TestSupport.h"
-#include "db/EditableDBGrid.h"
 #include "db/Query.h"
+#include "devices/TForm4.h"
+#include "widgets/EditableDBGrid.h"
 
 #include <QAbstractItemModelTester>
 #include <QLabel>

@@ -1,13 +1,13 @@
 #include "CatalogueWriter.h"
-#include "DeviceCatalogue.h"
 #include "DevicesFixture.h"
-#include "TForm4.h"
 #include "TestSupport.h"
 #include "db/Connection.h"
-#include "db/EditableDBGrid.h"
 #include "db/Query.h"
+#include "devices/TForm4.h"
 #include "dialogs/ShowModal.h"
 #include "shell/Endpoints.h"
+#include "stores/DeviceCatalogue.h"
+#include "widgets/EditableDBGrid.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -1,8 +1,8 @@
 #include "CatalogueWriter.h"
-#include "TForm1.h"
 #include "TestSupport.h"
-#include "db/DBGrid.h"
+#include "catalogue/TForm1.h"
 #include "db/Query.h"
+#include "widgets/DBGrid.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>

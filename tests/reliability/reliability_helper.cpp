@@ -10,12 +10,12 @@
 //   reliability_helper lock FILE
 //       holds an exclusive write lock of the engine on FILE, as another
 //       program in the middle of a write does, until standard input closes.
-#include "DeviceCatalogue.h"
-#include "DriverCatalogue.h"
 #include "WriteLog.h"
+#include "core/Exception.h"
 #include "db/Connection.h"
 #include "db/Query.h"
-#include "dialogs/Errors.h"
+#include "stores/DeviceCatalogue.h"
+#include "stores/DriverCatalogue.h"
 
 #include <sqlite3.h>
 #include <QFile>

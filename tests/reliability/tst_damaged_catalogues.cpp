@@ -9,14 +9,14 @@
 #include "CatalogueWriter.h"
 #include "DamagedCatalogues.h"
 #include "ModalWindow.h"
-#include "Startup.h"
-#include "TForm1.h"
-#include "TForm2.h"
-#include "TForm4.h"
 #include "TestSupport.h"
+#include "about/TForm2.h"
+#include "catalogue/TForm1.h"
 #include "db/Connection.h"
-#include "db/EditableDBGrid.h"
 #include "db/Query.h"
+#include "devices/TForm4.h"
+#include "program/Startup.h"
+#include "widgets/EditableDBGrid.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -7,9 +7,9 @@
 #include "CatalogueWriter.h"
 #include "TestSupport.h"
 #include "WriteLog.h"
+#include "core/Exception.h"
 #include "db/Connection.h"
 #include "db/Sqlite.h"
-#include "dialogs/Errors.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

@@ -1,14 +1,14 @@
 #include "CatalogueWriter.h"
 #include "SkinFixtures.h"
-#include "Startup.h"
-#include "TForm1.h"
-#include "TForm2.h"
-#include "TForm3.h"
-#include "TForm4.h"
 #include "TestSupport.h"
+#include "about/TForm2.h"
+#include "catalogue/TForm1.h"
+#include "devices/TForm4.h"
 #include "dialogs/Dialogs.h"
+#include "program/Startup.h"
 #include "skin/SkinManager.h"
 #include "skin/ThirdParty.h"
+#include "vendors/TForm3.h"
 
 #include <QDialog>
 #include <QFontDatabase>

@@ -1,15 +1,15 @@
 #include "CatalogueWriter.h"
-#include "DriverCatalogue.h"
-#include "Startup.h"
-#include "TForm1.h"
-#include "TForm2.h"
-#include "TForm3.h"
-#include "TForm4.h"
 #include "TestSupport.h"
+#include "about/TForm2.h"
+#include "catalogue/TForm1.h"
+#include "core/Exception.h"
 #include "db/Connection.h"
+#include "devices/TForm4.h"
 #include "dialogs/Dialogs.h"
-#include "dialogs/Errors.h"
 #include "dialogs/ShowModal.h"
+#include "program/Startup.h"
+#include "stores/DriverCatalogue.h"
+#include "vendors/TForm3.h"
 
 #include <QFileInfo>
 #include <QMessageBox>

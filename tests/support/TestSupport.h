@@ -1,6 +1,6 @@
 #pragma once
 
-#include "QuarrowApplication.h"
+#include "program/QuarrowApplication.h"
 
 #include <QDir>
 #include <QPointer>

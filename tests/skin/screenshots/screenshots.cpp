@@ -2,15 +2,15 @@
 // message box, first with the plain look, then with the skin Shine.
 // Usage: skin_screenshots <output folder> <folder holding Shine.asz>
 #include "CatalogueWriter.h"
-#include "QuarrowApplication.h"
-#include "Startup.h"
-#include "TForm1.h"
-#include "TForm2.h"
-#include "TForm3.h"
-#include "TForm4.h"
 #include "TestSupport.h"
+#include "about/TForm2.h"
+#include "catalogue/TForm1.h"
+#include "devices/TForm4.h"
 #include "dialogs/Dialogs.h"
+#include "program/QuarrowApplication.h"
+#include "program/Startup.h"
 #include "skin/SkinManager.h"
+#include "vendors/TForm3.h"
 
 #include <QDir>
 #include <QTest>

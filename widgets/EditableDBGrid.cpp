@@ -1,9 +1,9 @@
 #include "EditableDBGrid.h"
 
-#include "../dialogs/Dialogs.h"
-#include "../dialogs/Errors.h"
 #include "DataSource.h"
-#include "Query.h"
+#include "db/Query.h"
+#include "dialogs/Dialogs.h"
+#include "dialogs/Errors.h"
 
 #include <QApplication>
 #include <QItemSelectionModel>

@@ -1,7 +1,7 @@
 #include "WebAddress.h"
 
 #include "OpenInShell.h"
-#include "dialogs/Errors.h"
+#include "core/Exception.h"
 
 namespace quarrow {
 

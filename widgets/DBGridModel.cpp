@@ -1,7 +1,7 @@
 #include "DBGridModel.h"
 
 #include "DataSource.h"
-#include "Query.h"
+#include "db/Query.h"
 
 namespace quarrow {
 

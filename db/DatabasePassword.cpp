@@ -1,7 +1,7 @@
 #include "DatabasePassword.h"
 
-#include "../dialogs/Errors.h"
 #include "Sqlite.h"
+#include "core/Exception.h"
 
 #include <QCryptographicHash>
 #include <QRandomGenerator>

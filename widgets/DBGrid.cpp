@@ -1,9 +1,9 @@
 #include "DBGrid.h"
 
-#include "../dialogs/Dialogs.h"
-#include "../dialogs/Errors.h"
 #include "DataSource.h"
-#include "Query.h"
+#include "db/Query.h"
+#include "dialogs/Dialogs.h"
+#include "dialogs/Errors.h"
 
 #include <QFontMetrics>
 #include <QHeaderView>

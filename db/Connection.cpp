@@ -1,10 +1,10 @@
 #include "Connection.h"
 
-#include "../dialogs/Errors.h"
 #include "DatabasePassword.h"
 #include "Like.h"
 #include "ReadAheadVfs.h"
 #include "Sqlite.h"
+#include "core/Exception.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,7 +1,7 @@
 #include "DBEdit.h"
 
 #include "DataSource.h"
-#include "Query.h"
+#include "db/Query.h"
 
 namespace quarrow {
 

@@ -1,10 +1,10 @@
 #include "Query.h"
 
-#include "../dialogs/Errors.h"
 #include "Connection.h"
 #include "Sqlite.h"
 #include "StatementText.h"
 #include "TrigramIndex.h"
+#include "core/Exception.h"
 
 #include <QRegularExpression>
 

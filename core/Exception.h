@@ -1,10 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 #include <exception>
-
-class QWidget;
 
 namespace quarrow {
 
@@ -36,6 +35,8 @@ public:
     EAbort();
 };
 
+[[noreturn]] void SilentAbort();
+
 // Errors of the data layer itself (unknown field, bad position, closed query).
 class EDatabaseError : public Exception {
 public:
@@ -47,25 +48,5 @@ class EOleException : public Exception {
 public:
     explicit EOleException(QString message) : Exception(std::move(message), "EOleException") {}
 };
-
-[[noreturn]] void SilentAbort();
-
-// Shows an error caught at an event boundary: nothing for the silent abort,
-// the error box for anything else.
-void HandleError(const std::exception& error);
-void HandleUnknownError();
-
-// Runs a handler at an event boundary: whatever it throws is shown by
-// HandleError and goes no further, so no exception ever crosses Qt's frames.
-template <typename Handler>
-void guarded(Handler&& handler) {
-    try {
-        handler();
-    } catch (const std::exception& error) {
-        HandleError(error);
-    } catch (...) {
-        HandleUnknownError();
-    }
-}
 
 }  // namespace quarrow

@@ -1,6 +1,6 @@
 #include "Sqlite.h"
 
-#include "../dialogs/Errors.h"
+#include "core/Exception.h"
 
 namespace quarrow {
 

@@ -27,6 +27,7 @@ private:
 }  // namespace
 
 void ShowModal(QWidget* window) {
+    if (window == nullptr) return;
     QPointer<QWidget> guard(window);
     window->setWindowModality(Qt::ApplicationModal);
     QEventLoop loop;

@@ -4,7 +4,10 @@
 #include <QStringList>
 
 #if defined(Q_OS_WIN)
+// <shellapi.h> needs the types that <windows.h> declares, so it comes after
+// it in a block of its own, where sorting cannot move it.
 #include <windows.h>
+
 #include <shellapi.h>
 #endif
 

@@ -1,10 +1,10 @@
 #include "Startup.h"
 
-#include "TForm1.h"
-#include "TForm2.h"
-#include "TForm3.h"
-#include "TForm4.h"
+#include "about/TForm2.h"
+#include "catalogue/TForm1.h"
+#include "devices/TForm4.h"
 #include "dialogs/Dialogs.h"
+#include "vendors/TForm3.h"
 
 #include <QApplication>
 
@@ -17,6 +17,7 @@ void CreateWindowSet() {
     Form2 = new TForm2;
     Form3 = new TForm3;
     Form4 = new TForm4;
+    Form1->setShownWindows({Form2, Form3, Form4});
 }
 
 void DestroyWindowSet() {

@@ -1,7 +1,7 @@
 #include "EditableDBGridModel.h"
 
 #include "DataSource.h"
-#include "Query.h"
+#include "db/Query.h"
 
 namespace quarrow {
 
