@@ -93,7 +93,7 @@ void TForm1::declareDataComponents() {
     ADOConnection1->setObjectName(QStringLiteral("ADOConnection1"));
     ADOConnection1->setMode(ShareMode::DenyNone);
     ADOQuery1 = new Query(ADOConnection1, QStringLiteral("ADOQuery1"), this);
-    ADOQuery1->addSql(QStringLiteral("SELECT * FROM table_1"));
+    ADOQuery1->setSelect(QStringLiteral("table_1"));
     ADOQuery2 = new Query(ADOConnection1, QStringLiteral("ADOQuery2"), this);
     DataSource1 = new DataSource(ADOQuery1, QStringLiteral("DataSource1"), this);
     sSkinManager1 = new TsSkinManager(this);

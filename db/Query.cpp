@@ -2,24 +2,9 @@
 
 #include "Connection.h"
 #include "Sqlite.h"
-#include "StatementText.h"
-#include "TrigramIndex.h"
 #include "core/Exception.h"
 
-#include <QRegularExpression>
-
 namespace quarrow {
-
-namespace {
-
-// "SELECT * FROM name ..." reads one table whole; its name in group 1.
-const QRegularExpression& wholeTableSelect() {
-    static const QRegularExpression pattern =
-        StatementPattern(QStringLiteral(R"(^\s*select\s+\*\s+from\s+%1(?=\s|;|$))"));
-    return pattern;
-}
-
-}  // namespace
 
 Query::Query(Connection* connection, const QString& name, QObject* parent)
     : QObject(parent), connection_(connection) {
@@ -29,9 +14,26 @@ Query::Query(Connection* connection, const QString& name, QObject* parent)
 void Query::clearSql() {
     close();
     sql_.clear();
+    parameters_.clear();
+    table_.clear();
+    condition_.clear();
 }
 
 void Query::addSql(const QString& line) { sql_.append(line); }
+
+void Query::setSql(const QString& text, const QStringList& parameters) {
+    clearSql();
+    sql_.append(text);
+    parameters_ = parameters;
+}
+
+void Query::setSelect(const QString& table, const QString& condition,
+                      const QStringList& parameters) {
+    const QString where = condition.isEmpty() ? QString() : QStringLiteral(" WHERE ") + condition;
+    setSql(QStringLiteral("SELECT * FROM ") + table + where, parameters);
+    table_ = table;
+    condition_ = condition;
+}
 
 void Query::requireField(const QString& field, const QString& controlName) {
     requiredFields_.append({field, controlName});
@@ -42,43 +44,29 @@ void Query::open() {
     connection_->open();
     sqlite3* db = connection_->handle();
 
-    QStringList literals;
-    QString lifted = LiftStringLiterals(sqlText(), &literals);
-    lifted = AvoidTrigramFault(lifted, literals);
-    const QString indexed = UseTrigramIndex(db, lifted, literals);
-    connection_->setPageCache(indexed != lifted ? Connection::PageCache::ForRowsById
-                                                : Connection::PageCache::ForScans);
-    lifted = indexed;
-    QString table;
-    QString statement = lifted;
-    const QRegularExpressionMatch whole = wholeTableSelect().match(lifted);
-    if (whole.hasMatch()) {
-        table = UnquoteIdentifier(whole.captured(1));
-        // The rowid travels in front of the columns so that rows can be
-        // written back; a table without one leaves the result read-only.
-        const qsizetype star = lifted.indexOf(u'*', whole.capturedStart(0));
-        statement = lifted.left(star) + QStringLiteral("rowid, ") + lifted.mid(star);
-    }
-
-    const QByteArray utf8 = statement.toUtf8();
+    // A select of whole rows reads each row's id in front of its columns, so
+    // that rows can be written back; a table without ids (a view, say) leaves
+    // the result read-only.
     std::unique_ptr<Statement> stmt;
-    try {
-        stmt = std::make_unique<Statement>(
-            db, std::string_view(utf8.constData(), std::size_t(utf8.size())));
-    } catch (const EOleException&) {
-        if (table.isEmpty()) throw;
-        table.clear();
-        const QByteArray plain = lifted.toUtf8();
-        stmt = std::make_unique<Statement>(
-            db, std::string_view(plain.constData(), std::size_t(plain.size())));
+    bool modifiable = false;
+    if (!table_.isEmpty()) {
+        const QString where =
+            condition_.isEmpty() ? QString() : QStringLiteral(" WHERE ") + condition_;
+        try {
+            stmt = std::make_unique<Statement>(
+                db, QStringLiteral("SELECT rowid, * FROM ") + QuoteIdentifier(table_) + where);
+            modifiable = true;
+        } catch (const EOleException&) {
+        }
     }
-    for (int k = 0; k < literals.size(); ++k) stmt->bindText(k + 1, literals[k]);
+    if (!stmt) stmt = std::make_unique<Statement>(db, sqlText());
+    for (int k = 0; k < parameters_.size(); ++k) stmt->bindText(k + 1, parameters_[k]);
 
-    const int first = table.isEmpty() ? 0 : 1;
+    const int first = modifiable ? 1 : 0;
     QStringList columns;
     for (int c = first; c < stmt->columnCount(); ++c) columns.append(stmt->columnName(c));
     auto result = std::make_unique<ResultSet>(
-        columns, table.isEmpty() ? ResultSet::RowReader() : rowReader(table), valueBudget_);
+        columns, modifiable ? rowReader(table_) : ResultSet::RowReader(), valueBudget_);
     std::vector<std::string_view> values(std::size_t(columns.size()));
     bool keepValues = true;
     while (stmt->step()) {
@@ -87,7 +75,7 @@ void Query::open() {
             continue;
         }
         for (int c = 0; c < columns.size(); ++c) values[std::size_t(c)] = stmt->utf8(c + first);
-        keepValues = result->appendRow(first == 1 ? stmt->int64(0) : 0, values);
+        keepValues = result->appendRow(modifiable ? stmt->int64(0) : 0, values);
     }
 
     for (const auto& [field, control] : requiredFields_) {
@@ -98,7 +86,7 @@ void Query::open() {
 
     emit aboutToReset();
     result_ = std::move(result);
-    table_ = table;
+    modifiable_ = modifiable;
     current_ = result_->rowCount() > 0 ? 0 : -1;
     emit resultReset();
     emit currentRowChanged(current_);
@@ -108,7 +96,7 @@ void Query::close() {
     if (!isOpen()) return;
     emit aboutToReset();
     result_.reset();
-    table_.clear();
+    modifiable_ = false;
     current_ = -1;
     emit resultReset();
     emit currentRowChanged(current_);
@@ -160,16 +148,15 @@ void Query::ensureModifiable() const {
     if (!isOpen())
         throw EDatabaseError(QStringLiteral("%1: Cannot perform this operation on a closed dataset")
                                  .arg(objectName()));
-    if (table_.isEmpty())
+    if (!modifiable_)
         throw EDatabaseError(
             QStringLiteral("%1: Cannot modify a read-only dataset").arg(objectName()));
 }
 
 ResultSet::RowReader Query::rowReader(const QString& table) const {
-    const QByteArray sql =
-        QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(QuoteIdentifier(table)).toUtf8();
     auto read = std::make_shared<Statement>(
-        connection_->handle(), std::string_view(sql.constData(), std::size_t(sql.size())));
+        connection_->handle(),
+        QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(QuoteIdentifier(table)));
     return [read](std::int64_t rowid, std::vector<std::string>& values) {
         values.clear();
         try {
@@ -197,10 +184,9 @@ void Query::deleteCurrent() {
     if (current_ < 0)
         throw EDatabaseError(QStringLiteral("%1: Cannot perform this operation on an empty dataset")
                                  .arg(objectName()));
-    const QByteArray sql =
-        QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(QuoteIdentifier(table_)).toUtf8();
     sqlite3* db = connection_->handle();
-    Statement remove(db, std::string_view(sql.constData(), std::size_t(sql.size())));
+    Statement remove(db,
+                     QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(QuoteIdentifier(table_)));
     remove.bindInt64(1, result_->rowid(current_));
     remove.step();
     if (sqlite3_changes(db) == 0) {
@@ -226,8 +212,6 @@ void Query::updateRow(int row, const QMap<int, QString>& changes) {
     }
     const QString text = QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
                              .arg(QuoteIdentifier(table_), assignments.join(QStringLiteral(", ")));
-    const QByteArray sql = text.toUtf8();
-    const QByteArray returningSql = (text + QStringLiteral(" RETURNING rowid")).toUtf8();
     sqlite3* db = connection_->handle();
     std::int64_t rowid = result_->rowid(row);
     Transaction transaction(db);
@@ -237,12 +221,10 @@ void Query::updateRow(int row, const QMap<int, QString>& changes) {
         std::unique_ptr<Statement> update;
         bool returning = true;
         try {
-            update = std::make_unique<Statement>(
-                db, std::string_view(returningSql.constData(), std::size_t(returningSql.size())));
+            update = std::make_unique<Statement>(db, text + QStringLiteral(" RETURNING rowid"));
         } catch (const EOleException&) {
             returning = false;
-            update = std::make_unique<Statement>(
-                db, std::string_view(sql.constData(), std::size_t(sql.size())));
+            update = std::make_unique<Statement>(db, text);
         }
         int index = 1;
         for (const QString& value : changes) update->bindText(index++, value);
@@ -276,10 +258,9 @@ int Query::insertRow(int at, const QMap<int, QString>& values) {
             : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                   .arg(QuoteIdentifier(table_), names.join(QStringLiteral(", ")),
                        marks.join(QStringLiteral(", ")));
-    const QByteArray sql = text.toUtf8();
     Transaction transaction(db);
     {
-        Statement insert(db, std::string_view(sql.constData(), std::size_t(sql.size())));
+        Statement insert(db, text);
         int index = 1;
         for (const QString& value : values) insert.bindText(index++, value);
         insert.step();

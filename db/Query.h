@@ -11,10 +11,10 @@ namespace quarrow {
 
 class Connection;
 
-// A statement and, once opened, its whole result with a current row. When
-// the statement reads all columns of one table ("SELECT * FROM name ..."),
-// the result is updatable: the current row can be deleted or changed, in the
-// result and in the file at once.
+// A statement with the values bound to its "?" marks and, once opened, its
+// whole result with a current row. A statement set with setSelect() reads
+// whole rows of one table; its result is updatable: the current row can be
+// deleted or changed, in the result and in the file at once.
 class Query : public QObject {
     Q_OBJECT
 public:
@@ -24,6 +24,15 @@ public:
     void clearSql();
     void addSql(const QString& line);
     QString sqlText() const { return sql_.join(u'\n'); }
+    const QStringList& parameters() const { return parameters_; }
+
+    // Replaces the statement with `text`, whose "?" marks take `parameters`
+    // in order. Values are bound, never written into the text.
+    void setSql(const QString& text, const QStringList& parameters = {});
+    // Replaces the statement with "SELECT * FROM table WHERE condition" (no
+    // WHERE for an empty condition), whose result can be written back.
+    void setSelect(const QString& table, const QString& condition = {},
+                   const QStringList& parameters = {});
 
     void open();
     void close();
@@ -31,7 +40,7 @@ public:
     bool isEmpty() const { return rowCount() == 0; }
     int rowCount() const { return result_ ? result_->rowCount() : 0; }
     QStringList fieldNames() const { return result_ ? result_->columns() : QStringList(); }
-    bool canModify() const { return isOpen() && !table_.isEmpty(); }
+    bool canModify() const { return isOpen() && modifiable_; }
     const QString& tableName() const { return table_; }
 
     int currentRow() const { return current_; }
@@ -77,8 +86,11 @@ private:
 
     Connection* connection_;
     QStringList sql_;
+    QStringList parameters_;
+    QString table_;  // the table whose whole rows a select reads
+    QString condition_;
     std::unique_ptr<ResultSet> result_;
-    QString table_;
+    bool modifiable_ = false;
     int current_ = -1;
     std::size_t valueBudget_ = ResultSet::kDefaultValueBudget;
     QList<QPair<QString, QString>> requiredFields_;

@@ -12,10 +12,23 @@ void Exec(sqlite3* db, const char* sql) {
     if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) ThrowEngineError(db);
 }
 
-Statement::Statement(sqlite3* db, std::string_view sql) : db_(db) {
-    if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr) !=
+QString QuoteIdentifier(const QString& name) {
+    QString quoted = name;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+Statement::Statement(sqlite3* db, const QString& sql) : db_(db) {
+    const QByteArray utf8 = sql.toUtf8();
+    prepare(std::string_view(utf8.constData(), std::size_t(utf8.size())));
+}
+
+Statement::Statement(sqlite3* db, std::string_view sql) : db_(db) { prepare(sql); }
+
+void Statement::prepare(std::string_view sql) {
+    if (sqlite3_prepare_v2(db_, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr) !=
         SQLITE_OK) {
-        ThrowEngineError(db);
+        ThrowEngineError(db_);
     }
     if (stmt_ == nullptr) {
         throw EOleException(QStringLiteral("Command text was not set for the command object."));

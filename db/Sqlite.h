@@ -14,11 +14,16 @@ QString EngineMessage(sqlite3* db);
 // Runs statements that return no rows; throws EOleException on failure.
 void Exec(sqlite3* db, const char* sql);
 
+// An identifier in double quotes, inner quotes doubled.
+QString QuoteIdentifier(const QString& name);
+
 // A prepared statement that finalizes itself; failures throw EOleException
 // with the engine's message.
 class Statement {
 public:
     Statement(sqlite3* db, std::string_view sql);
+    Statement(sqlite3* db, const char* sql) : Statement(db, std::string_view(sql)) {}
+    Statement(sqlite3* db, const QString& sql);
     ~Statement();
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -42,6 +47,8 @@ public:
     sqlite3_stmt* handle() const { return stmt_; }
 
 private:
+    void prepare(std::string_view sql);
+
     sqlite3* db_;
     sqlite3_stmt* stmt_ = nullptr;
 };

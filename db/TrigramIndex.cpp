@@ -1,18 +1,12 @@
 #include "TrigramIndex.h"
 
 #include "Sqlite.h"
-#include "StatementText.h"
-
-#include <QRegularExpression>
 
 namespace quarrow {
 
 namespace {
 
-void exec(sqlite3* db, const QString& sql) {
-    const QByteArray utf8 = sql.toUtf8();
-    Exec(db, utf8.constData());
-}
+void exec(sqlite3* db, const QString& sql) { Exec(db, sql.toUtf8().constData()); }
 
 QString indexName(const QString& table) { return table + QStringLiteral("_trigram"); }
 
@@ -25,9 +19,8 @@ QStringList indexedColumns(sqlite3* db, const QString& table) {
     if (!schema.step() || !schema.text(0).contains(QStringLiteral("fts5"), Qt::CaseInsensitive)) {
         return {};
     }
-    const QByteArray pragma =
-        QStringLiteral("PRAGMA table_info(%1)").arg(QuoteIdentifier(indexName(table))).toUtf8();
-    Statement info(db, std::string_view(pragma.constData(), std::size_t(pragma.size())));
+    Statement info(db,
+                   QStringLiteral("PRAGMA table_info(%1)").arg(QuoteIdentifier(indexName(table))));
     QStringList columns;
     while (info.step()) columns.append(info.text(1));
     return columns;
@@ -88,39 +81,13 @@ QString TrigramQueryFor(const QString& likePattern) {
     return trigrams.join(u' ');
 }
 
-QString UseTrigramIndex(sqlite3* db, const QString& liftedSql, QStringList& values) {
-    static const QRegularExpression oneTable =
-        StatementPattern(QStringLiteral(R"(\bfrom\s+%1\s*(?:where\b|;|$))"));
-    static const QRegularExpression likeParameter =
-        StatementPattern(QStringLiteral(R"(%1(\s+(not\s+)?like\s+)\?(\d+)(?!\s*escape\b))"));
-
-    const QRegularExpressionMatch from = oneTable.match(liftedSql);
-    if (!from.hasMatch()) return liftedSql;
-    const QString table = UnquoteIdentifier(from.captured(1));
-    const QStringList columns = indexedColumns(db, table);
-    if (columns.isEmpty()) return liftedSql;
-
-    QString result;
-    qsizetype copied = 0;
-    QRegularExpressionMatchIterator it = likeParameter.globalMatch(liftedSql);
-    while (it.hasNext()) {
-        const QRegularExpressionMatch like = it.next();
-        if (!like.captured(3).isEmpty()) continue;  // NOT LIKE
-        if (!columns.contains(UnquoteIdentifier(like.captured(1)), Qt::CaseInsensitive)) continue;
-        const int parameter = like.captured(4).toInt();
-        if (parameter < 1 || parameter > values.size()) continue;
-        const QString query = TrigramQueryFor(values[parameter - 1]);
-        if (query.isEmpty()) continue;
-        values.append(query);
-        const QString index = QuoteIdentifier(indexName(table));
-        result += QStringView(liftedSql).mid(copied, like.capturedStart(0) - copied);
-        result += QStringLiteral("(%1 AND rowid IN (SELECT rowid FROM %2 WHERE %2 MATCH ?%3))")
-                      .arg(like.captured(0), index)
-                      .arg(values.size());
-        copied = like.capturedEnd(0);
-    }
-    result += QStringView(liftedSql).mid(copied);
-    return result;
+IndexCondition TrigramCondition(sqlite3* db, const QString& table, const QString& column,
+                                const QString& likePattern) {
+    if (!indexedColumns(db, table).contains(column, Qt::CaseInsensitive)) return {};
+    const QString query = TrigramQueryFor(likePattern);
+    if (query.isEmpty()) return {};
+    const QString index = QuoteIdentifier(indexName(table));
+    return {QStringLiteral("rowid IN (SELECT rowid FROM %1 WHERE %1 MATCH ?)").arg(index), query};
 }
 
 }  // namespace quarrow

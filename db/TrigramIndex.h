@@ -20,11 +20,20 @@ void CreateTrigramIndex(sqlite3* db, const QString& table, const QString& column
 // case the index cannot help.
 QString TrigramQueryFor(const QString& likePattern);
 
-// Rewrites "column LIKE ?n" comparisons of a one-table statement (with its
-// literals already lifted to numbered parameters) so that the engine looks
-// the candidates up in the table's trigram index first; the comparison
-// itself stays, so the result is exactly the same. Index queries are
-// appended to `values` as further parameters.
-QString UseTrigramIndex(sqlite3* db, const QString& liftedSql, QStringList& values);
+// A condition that narrows "column LIKE pattern" on a table down to the rows
+// that its trigram index names as candidates, for the statement's WHERE
+// clause, with the one parameter it takes. The LIKE comparison stays beside
+// it, so results are exactly those of a scan.
+struct IndexCondition {
+    QString sql;
+    QString parameter;
+    bool isEmpty() const { return sql.isEmpty(); }
+};
+
+// The condition for `column LIKE likePattern` on `table`; empty when the
+// table has no trigram index over the column or the pattern no run of three
+// characters, in which case the index cannot help.
+IndexCondition TrigramCondition(sqlite3* db, const QString& table, const QString& column,
+                                const QString& likePattern);
 
 }  // namespace quarrow

@@ -63,7 +63,7 @@ void TForm4::declareDataComponents() {
     ADOConnection1 = new Connection(DeviceCatalogueConnectionString(), this);
     ADOConnection1->setObjectName(QStringLiteral("ADOConnection1"));
     ADOQuery1 = new Query(ADOConnection1, QStringLiteral("ADOQuery1"), this);
-    ADOQuery1->addSql(QStringLiteral("SELECT * FROM device"));
+    ADOQuery1->setSelect(QStringLiteral("device"));
     ADOQuery2 = new Query(ADOConnection1, QStringLiteral("ADOQuery2"), this);
     DataSource1 = new DataSource(ADOQuery1, QStringLiteral("DataSource1"), this);
 }
@@ -116,18 +116,7 @@ void TForm4::Button2Click() {
     // A row still being changed in the grid is written, not lost, before its
     // result is replaced; a refused write ends the search here.
     DBGrid1->postPendingRow();
-    ADOQuery1->clearSql();
-    ADOQuery1->addSql(DeviceSearchStatement(text));
-    ADOQuery1->open();
-
-    ADOQuery2->close();
-    ADOQuery2->clearSql();
-    ADOQuery2->addSql(DeviceCountStatement(text));
-    ADOQuery2->open();
-    const qint64 found = ADOQuery2->fieldByNameAsInteger(QStringLiteral("device"));
-    ADOQuery2->close();
-
-    showCount(found);
+    showCount(RunDeviceSearch(*ADOConnection1, *ADOQuery1, *ADOQuery2, text));
 }
 
 void TForm4::showCount(qint64 found) {

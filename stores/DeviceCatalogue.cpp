@@ -1,6 +1,6 @@
 #include "DeviceCatalogue.h"
 
-#include "db/StatementText.h"
+#include "CatalogueSearch.h"
 
 namespace quarrow {
 
@@ -17,14 +17,11 @@ QString DeviceCatalogueConnectionString() {
         "Jet OLEDB:Compact Without Replica Repair=False;Jet OLEDB:SFP=False");
 }
 
-QString DeviceSearchStatement(const QString& text) {
-    return QStringLiteral("SELECT * FROM device WHERE device LIKE '%") + QuoteLiteralBody(text) +
-           QStringLiteral("%'");
-}
-
-QString DeviceCountStatement(const QString& text) {
-    return QStringLiteral("select count(*) as device from device WHERE device LIKE '%") +
-           QuoteLiteralBody(text) + QStringLiteral("%'");
+qint64 RunDeviceSearch(Connection& connection, Query& results, Query& counter,
+                       const QString& text) {
+    static const SearchedColumn devices{QStringLiteral("device"), QStringLiteral("device"),
+                                        QStringLiteral("device")};
+    return RunCatalogueSearch(connection, results, counter, devices, text);
 }
 
 }  // namespace quarrow

@@ -8,10 +8,11 @@ namespace quarrow {
 // and the statements it runs against its table `device`.
 QString DeviceCatalogueConnectionString();
 
-// The search and count statements for search text `text`. The text goes in
-// as the body of a string literal, so an apostrophe is searched for
-// literally; "%" and "_" stay wildcards.
-QString DeviceSearchStatement(const QString& text);
-QString DeviceCountStatement(const QString& text);
+class Connection;
+class Query;
+
+// The unknown-device window's search of the table `device` by its column
+// `device`, counted as `device`: see RunCatalogueSearch.
+qint64 RunDeviceSearch(Connection& connection, Query& results, Query& counter, const QString& text);
 
 }  // namespace quarrow

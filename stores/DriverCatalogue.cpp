@@ -1,8 +1,6 @@
 #include "DriverCatalogue.h"
 
-#include "db/Connection.h"
-#include "db/Query.h"
-#include "db/StatementText.h"
+#include "CatalogueSearch.h"
 
 namespace quarrow {
 
@@ -24,29 +22,11 @@ QString AboutCatalogueConnectionString() {
         "Jet OLEDB:Database Password=kavrel");
 }
 
-QString DriverSearchStatement(const QString& text) {
-    return QStringLiteral("SELECT * FROM table_1 WHERE Наименование LIKE '%") +
-           QuoteLiteralBody(text) + QStringLiteral("%'");
-}
-
-QString DriverCountStatement(const QString& text) {
-    return QStringLiteral("select count(*) as url from table_1 WHERE Наименование LIKE '%") +
-           QuoteLiteralBody(text) + QStringLiteral("%'");
-}
-
 qint64 RunDriverSearch(Connection& connection, Query& results, Query& counter,
                        const QString& text) {
-    connection.open();
-    results.clearSql();
-    results.addSql(DriverSearchStatement(text));
-    results.open();
-    counter.close();
-    counter.clearSql();
-    counter.addSql(DriverCountStatement(text));
-    counter.open();
-    const qint64 found = counter.fieldByNameAsInteger(QStringLiteral("url"));
-    counter.close();
-    return found;
+    static const SearchedColumn drivers{QStringLiteral("table_1"), QStringLiteral("Наименование"),
+                                        QStringLiteral("url")};
+    return RunCatalogueSearch(connection, results, counter, drivers, text);
 }
 
 QString TrimControlCharacters(const QString& text) {

@@ -3,7 +3,6 @@
 #include "core/Exception.h"
 #include "db/DatabasePassword.h"
 #include "db/Sqlite.h"
-#include "db/StatementText.h"
 #include "db/TrigramIndex.h"
 
 #include <QDir>
@@ -135,23 +134,12 @@ void WriteDriverCatalogue(const QString& path, const QString& password, const Ca
 void WriteDriverCatalogue(const QString& path, const QString& password, const QStringList& columns,
                           const RowSource& rows, DriverTableLayout layout) {
     writeAtomically(path, password, [&](sqlite3* db) {
-        const bool fts = layout == DriverTableLayout::FtsTable;
         QStringList definitions;
         for (const QString& column : columns) {
-            if (!fts) {
-                definitions.append(QuoteIdentifier(column) + QStringLiteral(" TEXT"));
-            } else {
-                definitions.append(column == u"Наименование"
-                                       ? QuoteIdentifier(column)
-                                       : QuoteIdentifier(column) + QStringLiteral(" UNINDEXED"));
-            }
+            definitions.append(QuoteIdentifier(column) + QStringLiteral(" TEXT"));
         }
-        const QString create =
-            fts ? QStringLiteral("CREATE VIRTUAL TABLE table_1 USING fts5(%1, tokenize='trigram')")
-                      .arg(definitions.join(QStringLiteral(", ")))
-                : QStringLiteral("CREATE TABLE table_1 (%1)")
-                      .arg(definitions.join(QStringLiteral(", ")));
-        const QByteArray sql = utf8(create);
+        const QByteArray sql = utf8(QStringLiteral("CREATE TABLE table_1 (%1)")
+                                        .arg(definitions.join(QStringLiteral(", "))));
         Exec(db, sql.constData());
         insertRows(db, QStringLiteral("table_1"), columns.size(), rows);
         if (layout == DriverTableLayout::TrigramIndexed && columns.contains(u"Наименование")) {

@@ -21,9 +21,6 @@ enum class DriverTableLayout {
     TrigramIndexed,
     // A plain table, as a maker may build one: same results, slower search.
     Plain,
-    // table_1 itself as an FTS5 table with the trigram tokenizer over
-    // Наименование and every other column unindexed, as older catalogues were.
-    FtsTable,
 };
 
 // Writes a driver catalogue with table_1 in the given column order and the

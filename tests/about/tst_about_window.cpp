@@ -260,7 +260,7 @@ void AboutWindowTest::everyShowingReadsTheVersionAfresh() {
         Connection writer(AboutCatalogueConnectionString());
         writer.setMode(ShareMode::DenyNone);
         Query rows(&writer, QStringLiteral("writer"));
-        rows.addSql(QStringLiteral("SELECT * FROM table_1"));
+        rows.setSelect(QStringLiteral("table_1"));
         rows.open();
         rows.deleteCurrent();
     }

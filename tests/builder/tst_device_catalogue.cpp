@@ -154,7 +154,7 @@ void TestDeviceCatalogue::toolBuildsTheDeviceCatalogue() {
     const QString path = dir_.filePath(QStringLiteral("dev.mdb"));
     Connection connection(CatalogueConnectionString(path, QStringLiteral("kavrel")));
     Query query(&connection, QStringLiteral("ADOQuery1"));
-    query.addSql(QStringLiteral("SELECT * FROM device"));
+    query.setSelect(QStringLiteral("device"));
     query.open();
     QCOMPARE(query.fieldNames(), (QStringList{QStringLiteral("Код"), QStringLiteral("device")}));
     const QStringList expected = kPciRows + kUsbRows;

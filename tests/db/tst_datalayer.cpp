@@ -6,7 +6,6 @@
 #include "db/Like.h"
 #include "db/Query.h"
 #include "db/Sqlite.h"
-#include "db/StatementText.h"
 #include "db/TrigramIndex.h"
 #include "stores/DriverCatalogue.h"
 
@@ -58,7 +57,6 @@ private slots:
     void connectionStringsParseKeyByKey();
     void malformedConnectionStringsAreRefused_data();
     void malformedConnectionStringsAreRefused();
-    void literalsAreLiftedOutOfStatements();
     void openingChecksProviderFileAndPassword_data();
     void openingChecksProviderFileAndPassword();
     void openingNeverModifiesTheFile();
@@ -192,15 +190,6 @@ void DataLayerTest::malformedConnectionStringsAreRefused() {
     QVERIFY_THROWS_EXCEPTION(EOleException, ParseConnectionString(text));
 }
 
-void DataLayerTest::literalsAreLiftedOutOfStatements() {
-    QStringList values;
-    const QString lifted = LiftStringLiterals(
-        QStringLiteral("SELECT * FROM t WHERE a LIKE '%x''y%' AND \"b'c\" = 'z' -- it's\n"),
-        &values);
-    QCOMPARE(lifted, QStringLiteral("SELECT * FROM t WHERE a LIKE ?1 AND \"b'c\" = ?2 -- it's\n"));
-    QCOMPARE(values, QStringList({QStringLiteral("%x'y%"), QStringLiteral("z")}));
-}
-
 void DataLayerTest::openingChecksProviderFileAndPassword_data() {
     QTest::addColumn<QString>("connectionString");
     QTest::addColumn<bool>("createFile");
@@ -269,9 +258,7 @@ void DataLayerTest::searchFindsEveryLetterCaseOnBothLayouts_data() {
     const QStringList geforce{QStringLiteral("NVIDIA GeForce 7300 GT"),
                               QStringLiteral("geforce 7300 gt (mobile)")};
     const QList<QPair<DriverTableLayout, QByteArray>> layouts{
-        {DriverTableLayout::TrigramIndexed, " (indexed)"},
-        {DriverTableLayout::Plain, " (plain)"},
-        {DriverTableLayout::FtsTable, " (fts table)"}};
+        {DriverTableLayout::TrigramIndexed, " (indexed)"}, {DriverTableLayout::Plain, " (plain)"}};
     for (const auto& [tableLayout, suffix] : layouts) {
         const int layout = int(tableLayout);
         QTest::newRow("7300 GT" + suffix) << layout << "7300 GT" << geforce;
@@ -352,7 +339,7 @@ void DataLayerTest::fieldsByNameAndPosition() {
     Connection connection(MainCatalogueConnectionString());
     Query query(&connection, QStringLiteral("ADOQuery1"));
     QVERIFY_THROWS_EXCEPTION(EDatabaseError, query.fieldByName(QStringLiteral("os")));
-    query.addSql(QStringLiteral("SELECT * FROM table_1"));
+    query.setSelect(QStringLiteral("table_1"));
     query.open();
     QCOMPARE(query.fieldByName(QStringLiteral("OS")), QStringLiteral("Windows XP"));
     QCOMPARE(query.field(1), QStringLiteral("Видеокарта"));
@@ -433,24 +420,22 @@ void DataLayerTest::trigramIndexIsUsedAndFollowsEveryWrite() {
     Connection connection(MainCatalogueConnectionString());
     connection.open();
 
-    QStringList values{QStringLiteral("%7300 gt%")};
-    const QString rewritten =
-        UseTrigramIndex(connection.handle(),
-                        QStringLiteral("SELECT * FROM table_1 WHERE Наименование LIKE ?1"), values);
-    QCOMPARE(rewritten,
-             QStringLiteral("SELECT * FROM table_1 WHERE (Наименование LIKE ?1 AND rowid "
-                            "IN (SELECT rowid FROM \"table_1_trigram\" WHERE "
-                            "\"table_1_trigram\" MATCH ?2))"));
-    QCOMPARE(values.value(1), QStringLiteral("\"730\" \"300\" \"00 \" \"0 g\" \" gt\""));
-    QStringList shortValues{QStringLiteral("%gt%")};
-    QCOMPARE(UseTrigramIndex(connection.handle(),
-                             QStringLiteral("SELECT * FROM table_1 WHERE Наименование LIKE ?1"),
-                             shortValues),
-             QStringLiteral("SELECT * FROM table_1 WHERE Наименование LIKE ?1"));
-
     Query results(&connection, QStringLiteral("ADOQuery1"));
     Query counter(&connection, QStringLiteral("ADOQuery2"));
+    RunDriverSearch(connection, results, counter, QStringLiteral("gt"));
+    QCOMPARE(results.sqlText(), QStringLiteral("SELECT * FROM table_1 WHERE Наименование LIKE ?"));
+    QCOMPARE(results.parameters(), QStringList{QStringLiteral("%gt%")});
     QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("7300 GT")), qint64(2));
+    const QString narrowed = QStringLiteral(
+        "Наименование LIKE ? AND rowid IN (SELECT rowid FROM \"table_1_trigram\" WHERE "
+        "\"table_1_trigram\" MATCH ?)");
+    QCOMPARE(results.sqlText(), QStringLiteral("SELECT * FROM table_1 WHERE ") + narrowed);
+    QCOMPARE(counter.sqlText(),
+             QStringLiteral("select count(*) as url from table_1 WHERE ") + narrowed);
+    const QStringList parameters{QStringLiteral("%7300 GT%"),
+                                 QStringLiteral("\"730\" \"300\" \"00 \" \"0 G\" \" GT\"")};
+    QCOMPARE(results.parameters(), parameters);
+    QCOMPARE(counter.parameters(), parameters);
     results.deleteCurrent();
     results.updateRow(0, {{0, QStringLiteral("Quadro 7300 GTX")}});
     QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("7300 GT")), qint64(1));

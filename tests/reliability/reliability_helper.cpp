@@ -139,8 +139,7 @@ int writeUntilKilled(bool devices, quint32 seed) {
                                   : MainCatalogueConnectionString());
     if (!devices) connection.setMode(ShareMode::DenyNone);
     Query rows(&connection, QStringLiteral("ADOQuery1"));
-    rows.addSql(devices ? QStringLiteral("SELECT * FROM device")
-                        : QStringLiteral("SELECT * FROM table_1"));
+    rows.setSelect(devices ? QStringLiteral("device") : QStringLiteral("table_1"));
     rows.open();
     say(ReadyLine());
     RandomWriter writer(rows, devices, seed);
