@@ -22,12 +22,16 @@ namespace {
 const QPoint kDeclaredPosition(474, 243);
 }
 
-TForm2::TForm2(QWidget* parent) : QWidget(parent) {
-    setupUi(this);
+TForm2::TForm2(QWidget* parent) : DeferredWindow(parent) {
+    setObjectName(QStringLiteral("Form2"));
     // A title bar without any button: only OK closes the window.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFixedSize(500, 382);
     move(kDeclaredPosition);
+}
+
+void TForm2::buildContents() {
+    setupUi(this);
     Label1->setText(HomeHost().toUpper());
     declareLook();
     declareDataComponents();

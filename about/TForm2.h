@@ -1,8 +1,7 @@
 #pragma once
 
+#include "dialogs/DeferredWindow.h"
 #include "ui_TForm2.h"
-
-#include <QWidget>
 
 namespace quarrow {
 class Connection;
@@ -12,14 +11,16 @@ class DataSource;
 
 // The About window: the program's credits and the driver catalogue's
 // version, read afresh from the catalogue every time the window is shown.
-class TForm2 : public QWidget, public Ui::TForm2 {
+// Its controls and data components are made when it is first shown (see
+// DeferredWindow).
+class TForm2 : public quarrow::DeferredWindow, public Ui::TForm2 {
     Q_OBJECT
 public:
     explicit TForm2(QWidget* parent = nullptr);
 
-    quarrow::Connection* ADOConnection1;
-    quarrow::Query* ADOQuery1;
-    quarrow::DataSource* DataSource1;
+    quarrow::Connection* ADOConnection1 = nullptr;
+    quarrow::Query* ADOQuery1 = nullptr;
+    quarrow::DataSource* DataSource1 = nullptr;
 
     void FormShow();
     void Label1Click();
@@ -29,6 +30,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void buildContents() override;
 
 private:
     void declareLook();

@@ -22,13 +22,17 @@ const QString kEnterQuery = QStringLiteral("Внимание ! Введите п
 
 }  // namespace
 
-TForm4::TForm4(QWidget* parent) : QWidget(parent) {
-    setupUi(this);
+TForm4::TForm4(QWidget* parent) : DeferredWindow(parent) {
+    setObjectName(QStringLiteral("Form4"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(785, 595);
     // Not centred: the window opens here first, and later where it was left.
     move(311, 125);
+}
+
+void TForm4::buildContents() {
+    setupUi(this);
     Label1->setText(HomeHost());
     Edit1->setMaxLength(std::numeric_limits<int>::max());
     declareColours();

@@ -1,8 +1,7 @@
 #pragma once
 
+#include "dialogs/DeferredWindow.h"
 #include "ui_TForm4.h"
-
-#include <QWidget>
 
 namespace quarrow {
 class Connection;
@@ -12,16 +11,17 @@ class DataSource;
 
 // The unknown-device window: searches the device catalogue for the codes a
 // device reports, hands them to the outside PCI ID lookup service when asked
-// to, and lets the user correct the catalogue in its grid.
-class TForm4 : public QWidget, public Ui::TForm4 {
+// to, and lets the user correct the catalogue in its grid. Its controls and
+// data components are made when it is first shown (see DeferredWindow).
+class TForm4 : public quarrow::DeferredWindow, public Ui::TForm4 {
     Q_OBJECT
 public:
     explicit TForm4(QWidget* parent = nullptr);
 
-    quarrow::Connection* ADOConnection1;
-    quarrow::Query* ADOQuery1;
-    quarrow::Query* ADOQuery2;
-    quarrow::DataSource* DataSource1;
+    quarrow::Connection* ADOConnection1 = nullptr;
+    quarrow::Query* ADOQuery1 = nullptr;
+    quarrow::Query* ADOQuery2 = nullptr;
+    quarrow::DataSource* DataSource1 = nullptr;
 
     void Button2Click();
     void sButton1Click();
@@ -29,6 +29,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void buildContents() override;
 
 private:
     void declareColours();

@@ -15,12 +15,16 @@ namespace {
 const QPoint kDeclaredPosition(444, 224);
 }
 
-TForm3::TForm3(QWidget* parent) : QWidget(parent) {
-    setupUi(this);
+TForm3::TForm3(QWidget* parent) : DeferredWindow(parent) {
+    setObjectName(QStringLiteral("Form3"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(561, 440);
     move(kDeclaredPosition);
+}
+
+void TForm3::buildContents() {
+    setupUi(this);
     Label2->setText(HomeHost().toLower());
     declareLook();
     connectHandlers();

@@ -1,13 +1,14 @@
 #pragma once
 
+#include "dialogs/DeferredWindow.h"
 #include "ui_TForm3.h"
 
 #include <QPointer>
-#include <QWidget>
 
 // The manufacturer links window: one button per hardware vendor, each
-// opening that vendor's driver page in the desktop's browser.
-class TForm3 : public QWidget, public Ui::TForm3 {
+// opening that vendor's driver page in the desktop's browser. Its buttons
+// are made when it is first shown (see DeferredWindow).
+class TForm3 : public quarrow::DeferredWindow, public Ui::TForm3 {
     Q_OBJECT
 public:
     explicit TForm3(QWidget* parent = nullptr);
@@ -44,6 +45,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void buildContents() override;
 
 private:
     void declareLook();
