@@ -103,13 +103,12 @@ LikePattern::LikePattern(std::string_view pattern, char32_t escape) : parts_(1) 
 
 namespace {
 
-// Matches text against a pattern split at its "%" signs: the first part
-// anchors at the start, the last at the end, the others in order between.
-// Leftmost placement of each middle part is always the best one, since only
-// "%" can absorb a variable run. `seek(s, from, last)` gives the first place
-// in [from, last] where middle part s may start, or a place past `last`.
-template <typename Part, typename Text, typename Same, typename Seek>
-bool matchParts(const std::vector<Part>& parts, const Text& text, Same same, Seek seek) {
+// Matches decoded text against a pattern split at its "%" signs: the first
+// part anchors at the start, the last at the end, the others in order
+// between. Leftmost placement of each middle part is always the best one,
+// since only "%" can absorb a variable run.
+template <typename Part, typename Text, typename Same>
+bool matchParts(const std::vector<Part>& parts, const Text& text, Same same) {
     const auto partAt = [&](const Part& part, std::size_t at) {
         for (std::size_t k = 0; k < part.size(); ++k) {
             if (!same(part[k], text[at + k])) return false;
@@ -129,14 +128,8 @@ bool matchParts(const std::vector<Part>& parts, const Text& text, Same same, See
         if (part.empty()) continue;
         if (pos + part.size() > end) return false;
         const std::size_t last = end - part.size();
-        bool found = false;
-        for (pos = seek(s, pos, last); pos <= last; pos = seek(s, pos + 1, last)) {
-            if (partAt(part, pos)) {
-                found = true;
-                break;
-            }
-        }
-        if (!found) return false;
+        while (pos <= last && !partAt(part, pos)) ++pos;
+        if (pos > last) return false;
         pos += part.size();
     }
     return true;
@@ -200,26 +193,83 @@ std::size_t findFolded(std::string_view text, std::size_t from, std::size_t to, 
 
 }  // namespace
 
+namespace {
+
+constexpr std::size_t kNone = std::string::npos;
+
+// The characters outside ASCII that fold onto an ASCII letter, with the
+// letter and the first byte of their UTF-8 form: the Kelvin sign and the
+// long s. Every other character folds outside ASCII (the data layer's tests
+// check this against the folding for every character), so a text without
+// these first bytes compares with an ASCII pattern byte by byte, and no byte
+// of a character outside ASCII equals an ASCII byte.
+struct ForeignFolding {
+    char letter;
+    char leadByte;
+};
+constexpr ForeignFolding kForeignFoldings[] = {{'k', char(0xE2)}, {'s', char(0xC5)}};
+
+// How many bytes the character at text[at] takes, as decodeOne reads it.
+std::size_t characterBytes(std::string_view text, std::size_t at) {
+    if (static_cast<unsigned char>(text[at]) < 0x80) return 1;
+    std::size_t next = at;
+    decodeOne(text, next);
+    return next - at;
+}
+
+// Where `count` characters after text[at] end; kNone when they would pass
+// `limit`, which lies between two characters.
+std::size_t skipCharacters(std::string_view text, std::size_t at, std::size_t count,
+                           std::size_t limit) {
+    for (; count > 0; --count) {
+        if (at >= limit) return kNone;
+        at += characterBytes(text, at);
+    }
+    return at <= limit ? at : kNone;
+}
+
+// Matches part[from, end) at text[at] without passing `limit`; returns where
+// the match ends, or kNone.
+std::size_t matchBytesAt(const std::string& part, std::size_t from, std::string_view text,
+                         std::size_t at, std::size_t limit) {
+    for (std::size_t k = from; k < part.size(); ++k) {
+        if (at >= limit) return kNone;
+        const auto p = static_cast<unsigned char>(part[k]);
+        if (p == kAnyByte) {
+            at += characterBytes(text, at);
+            if (at > limit) return kNone;
+        } else if (lowerAscii(static_cast<unsigned char>(text[at])) != p) {
+            return kNone;
+        } else {
+            ++at;
+        }
+    }
+    return at;
+}
+
+}  // namespace
+
 void LikePattern::prepareByteMatching() {
-    // Only "k" and "s" have non-ASCII letters folding onto them (the Kelvin
-    // sign and the long s), and "_" must step over whole characters; a
-    // pattern free of all three compares raw UTF-8 bytes exactly, since no
-    // byte of a non-ASCII character equals an ASCII one.
     bytesOnlyWhenAscii_ = false;
     for (const auto& part : parts_) {
         std::string bytes;
         for (const char32_t c : part) {
             if (c == kAnyOne) {
                 bytes += char(kAnyByte);
-                bytesOnlyWhenAscii_ = true;
                 continue;
             }
             if (c >= 0x80) {
                 byteParts_.clear();
                 byteAnchors_.clear();
+                foreignLeadBytes_.clear();
                 return;
             }
-            if (c == 'k' || c == 's') bytesOnlyWhenAscii_ = true;
+            for (const ForeignFolding& foreign : kForeignFoldings) {
+                if (c == char32_t(foreign.letter) &&
+                    foreignLeadBytes_.find(foreign.leadByte) == std::string::npos) {
+                    foreignLeadBytes_ += foreign.leadByte;
+                }
+            }
             bytes += char(c);
         }
         const std::size_t at = bytes.find_first_not_of(char(kAnyByte));
@@ -228,30 +278,69 @@ void LikePattern::prepareByteMatching() {
         byteAnchors_.push_back({at, pair});
         byteParts_.push_back(std::move(bytes));
     }
+    // The part anchored at the end is placed by its length in bytes, which
+    // "_" leaves open unless every character is one byte.
+    const std::string& suffix = byteParts_.back();
+    bytesOnlyWhenAscii_ = byteParts_.size() > 1 && suffix.find(char(kAnyByte)) != std::string::npos;
+}
+
+bool LikePattern::matchesBytes(std::string_view text) const {
+    const std::size_t size = text.size();
+    if (byteParts_.size() == 1) return matchBytesAt(byteParts_.front(), 0, text, 0, size) == size;
+    std::size_t pos = matchBytesAt(byteParts_.front(), 0, text, 0, size);
+    if (pos == kNone) return false;
+    // Here each "_" of the suffix stands for one byte (see bytesOnlyWhenAscii_).
+    const std::string& suffix = byteParts_.back();
+    if (suffix.size() > size - pos) return false;
+    const std::size_t end = size - suffix.size();
+    if (matchBytesAt(suffix, 0, text, end, size) != size) return false;
+    // Each middle part at its first place: a later one could only leave less
+    // room for the parts after it.
+    for (std::size_t s = 1; s + 1 < byteParts_.size(); ++s) {
+        const std::string& part = byteParts_[s];
+        if (part.empty()) continue;
+        const auto [at, pair] = byteAnchors_[s];
+        if (at == kNone) {
+            pos = skipCharacters(text, pos, part.size(), end);
+            if (pos == kNone) return false;
+            continue;
+        }
+        // The "_" before the anchor take the characters just before it, so
+        // the anchor lies at least that many characters on.
+        std::size_t from = skipCharacters(text, pos, at, end);
+        if (from == kNone || part.size() - at > end - from) return false;
+        const std::size_t to = end - (part.size() - at) + 1;
+        const FoldedByte first(static_cast<unsigned char>(part[at]));
+        const FoldedByte second(pair ? static_cast<unsigned char>(part[at + 1]) : 0);
+        for (;;) {
+            const std::size_t hit = findFolded(text, from, to, first, pair ? &second : nullptr);
+            if (hit >= to) return false;
+            const std::size_t matched = matchBytesAt(part, at, text, hit, end);
+            if (matched != kNone) {
+                pos = matched;
+                break;
+            }
+            from = hit + 1;
+        }
+    }
+    return true;
+}
+
+bool LikePattern::bytesMatchExactly(std::string_view text) const {
+    if (byteParts_.empty()) return false;
+    if (bytesOnlyWhenAscii_ && !isAscii(text)) return false;
+    return text.empty() ||
+           std::none_of(foreignLeadBytes_.begin(), foreignLeadBytes_.end(), [&](char lead) {
+               return std::memchr(text.data(), lead, text.size()) != nullptr;
+           });
 }
 
 bool LikePattern::matches(std::string_view utf8) const {
     if (matchesAnyText_) return true;
-    if (!byteParts_.empty() && (!bytesOnlyWhenAscii_ || isAscii(utf8))) {
-        const auto same = [](char p, char t) {
-            const auto pb = static_cast<unsigned char>(p);
-            return pb == kAnyByte || pb == lowerAscii(static_cast<unsigned char>(t));
-        };
-        const auto seek = [&](std::size_t s, std::size_t from, std::size_t last) {
-            const auto [at, pair] = byteAnchors_[s];
-            if (at == std::string::npos) return from;
-            const std::string& part = byteParts_[s];
-            const FoldedByte first(static_cast<unsigned char>(part[at]));
-            const FoldedByte second(pair ? static_cast<unsigned char>(part[at + 1]) : 0);
-            return findFolded(utf8, from + at, last + at + 1, first, pair ? &second : nullptr) - at;
-        };
-        return matchParts(byteParts_, utf8, same, seek);
-    }
+    if (bytesMatchExactly(utf8)) return matchesBytes(utf8);
     thread_local std::vector<char32_t> text;
     decodeFolded(utf8, text);
-    return matchParts(
-        parts_, text, [](char32_t p, char32_t t) { return p == kAnyOne || p == t; },
-        [](std::size_t, std::size_t from, std::size_t) { return from; });
+    return matchParts(parts_, text, [](char32_t p, char32_t t) { return p == kAnyOne || p == t; });
 }
 
 namespace {

@@ -31,9 +31,13 @@ private:
     std::vector<std::vector<char32_t>> parts_;
     bool matchesAnyText_ = false;  // only "%" signs: every text matches
 
-    // The same parts as lower-case ASCII bytes, for patterns made of ASCII
-    // characters only; empty otherwise.
+    // The same parts as lower-case ASCII bytes, "_" as one byte of its own,
+    // for patterns made of ASCII characters only; empty otherwise. They are
+    // compared with the UTF-8 text byte by byte, "_" stepping over one whole
+    // character.
     void prepareByteMatching();
+    bool bytesMatchExactly(std::string_view text) const;
+    bool matchesBytes(std::string_view text) const;
     std::vector<std::string> byteParts_;
     // Where in each byte part the first byte that is not "_" lies, the one
     // searched for first (npos for parts of "_" only), and whether the byte
@@ -43,7 +47,11 @@ private:
         bool pair;
     };
     std::vector<ByteAnchor> byteAnchors_;
-    bool bytesOnlyWhenAscii_ = false;  // byte matching needs ASCII text
+    // Bytes that the text must not hold for byte matching to be exact: the
+    // first bytes of the characters outside ASCII that fold onto a letter of
+    // the pattern.
+    std::string foreignLeadBytes_;
+    bool bytesOnlyWhenAscii_ = false;  // "_" at the anchored end needs ASCII text
 };
 
 // Registers like(pattern, text) and like(pattern, text, escape) on a

@@ -3,6 +3,7 @@
 #include "core/Exception.h"
 #include "db/Connection.h"
 #include "db/ConnectionString.h"
+#include "db/IndexFolding.h"
 #include "db/Like.h"
 #include "db/Query.h"
 #include "db/Sqlite.h"
@@ -54,6 +55,7 @@ class DataLayerTest : public QObject {
 private slots:
     void likeMatchesLikeTheEngineWould_data();
     void likeMatchesLikeTheEngineWould();
+    void onlyTheKelvinSignAndTheLongSFoldOntoAscii();
     void connectionStringsParseKeyByKey();
     void malformedConnectionStringsAreRefused_data();
     void malformedConnectionStringsAreRefused();
@@ -143,6 +145,40 @@ void DataLayerTest::likeMatchesLikeTheEngineWould_data() {
     QTest::newRow("letter search does not take the other symbol")
         << "%@x%" << QStringLiteral("````````````````````````````````x") << false;
     QTest::newRow("digit search is exact") << "%7%" << QString(40, QChar(0x17)) << false;
+    // ASCII patterns over names that mix Latin and Cyrillic words are
+    // compared byte by byte; "_" takes one whole letter of either script.
+    const QString mixed = QStringLiteral("NVIDIA GeForce 7300 GT видеокарта");
+    QTest::newRow("underscore piece in a mixed name") << "%73_0%" << mixed << true;
+    QTest::newRow("underscore over a cyrillic letter in a piece") << "%t_в%" << mixed << true;
+    QTest::newRow("two underscores are two cyrillic letters") << "%a__c%"
+                                                              << "xaжжcx" << true;
+    QTest::newRow("two underscores are not one cyrillic letter") << "%a__c%"
+                                                                 << "xaжcx" << false;
+    QTest::newRow("underscores before the byte looked for") << "%__gt%"
+                                                            << "жжgt" << true;
+    QTest::newRow("underscores before the byte looked for, too few") << "%__gt%"
+                                                                     << "жgt" << false;
+    QTest::newRow("underscore piece ending the text") << "%t_%"
+                                                      << "GTж" << true;
+    QTest::newRow("underscore piece past the text") << "%t__%"
+                                                    << "GTж" << false;
+    QTest::newRow("underscore prefix over a cyrillic letter") << "_b%"
+                                                              << "жbc" << true;
+    QTest::newRow("underscore prefix, too few letters") << "__b%"
+                                                        << "жb" << false;
+    QTest::newRow("whole text of underscores") << "a_"
+                                               << "aж" << true;
+    QTest::newRow("whole text of underscores, one letter more") << "a_"
+                                                                << "aжж" << false;
+    QTest::newRow("underscore suffix over a cyrillic letter") << "%a_"
+                                                              << "жaж" << true;
+    QTest::newRow("underscore suffix, one letter more") << "%a_"
+                                                        << "aжж" << false;
+    QTest::newRow("kelvin sign in a mixed name") << "%k%" << QStringLiteral("ж\u212A") << true;
+    QTest::newRow("long s in a mixed name") << "%s_%" << QStringLiteral("ж\u017Fж") << true;
+    QTest::newRow("k in a mixed name without a kelvin sign") << "%k%"
+                                                             << "жK" << true;
+    QTest::newRow("s absent from a mixed name") << "%s%" << QStringLiteral("ж\u2014") << false;
 }
 
 void DataLayerTest::likeMatchesLikeTheEngineWould() {
@@ -154,6 +190,20 @@ void DataLayerTest::likeMatchesLikeTheEngineWould() {
     QCOMPARE(LikePattern(std::string_view(p.constData(), std::size_t(p.size())))
                  .matches(std::string_view(t.constData(), std::size_t(t.size()))),
              matches);
+}
+
+// like() compares ASCII patterns with the text byte by byte unless the text
+// holds one of these two characters; any other character folding onto an
+// ASCII one would make it miss rows.
+void DataLayerTest::onlyTheKelvinSignAndTheLongSFoldOntoAscii() {
+    QList<uint> foldingOntoAscii;
+    for (char32_t c = 0x80; c <= 0x10FFFF; ++c) {
+        if (c >= 0xD800 && c <= 0xDFFF) continue;
+        if (IndexFold(c) < 0x80) foldingOntoAscii.append(uint(c));
+    }
+    QCOMPARE(foldingOntoAscii, (QList<uint>{0x017F, 0x212A}));
+    QCOMPARE(uint(IndexFold(0x017F)), uint('s'));
+    QCOMPARE(uint(IndexFold(0x212A)), uint('k'));
 }
 
 void DataLayerTest::connectionStringsParseKeyByKey() {
