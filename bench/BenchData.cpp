@@ -169,16 +169,29 @@ const QList<qint64>& DriverCatalogueSizes() {
     return sizes;
 }
 
-CatalogueFiles DriverCatalogue(qint64 rows) {
-    const CatalogueFiles files =
-        filesIn(QStringLiteral("drivers-%1").arg(rows), QStringLiteral("vek.mdb"),
-                QStringLiteral("table_1"), QStringLiteral("Наименование"));
-    ensure(files.catalogue, [rows](const QString& part) {
+namespace {
+
+CatalogueFiles sampleDriverCatalogue(const QString& name, qint64 rows, SampleNames names) {
+    const CatalogueFiles files = filesIn(name, QStringLiteral("vek.mdb"), QStringLiteral("table_1"),
+                                         QStringLiteral("Наименование"));
+    ensure(files.catalogue, [rows, names](const QString& part) {
         SampleOptions options;
         options.rows = rows;
+        options.names = names;
         WriteSampleCatalogue(part, CataloguePassword(), options);
     });
     return withYardsticks(files);
+}
+
+}  // namespace
+
+CatalogueFiles DriverCatalogue(qint64 rows) {
+    return sampleDriverCatalogue(QStringLiteral("drivers-%1").arg(rows), rows, SampleNames::Maker);
+}
+
+CatalogueFiles MixedScriptDriverCatalogue(qint64 rows) {
+    return sampleDriverCatalogue(QStringLiteral("drivers-mixed-%1").arg(rows), rows,
+                                 SampleNames::LatinAndCyrillic);
 }
 
 CatalogueFiles ShippedDeviceCatalogue() {
@@ -197,6 +210,7 @@ CatalogueFiles LargeDeviceCatalogue(qint64 rows) {
 
 void PrepareAll() {
     for (const qint64 rows : DriverCatalogueSizes()) DriverCatalogue(rows);
+    MixedScriptDriverCatalogue(kMixedScriptRows);
     ShippedDeviceCatalogue();
     LargeDeviceCatalogue(kLargeDeviceRows);
 }

@@ -24,6 +24,11 @@ struct CatalogueFiles {
 // sample --rows N` builds it. Generated on first use, then kept.
 CatalogueFiles DriverCatalogue(qint64 rows);
 
+// The same with a Russian word for the kind of device after every name, so
+// that every row mixes Latin and Cyrillic words: `quarrow-catalogue sample
+// --mixed-names`.
+CatalogueFiles MixedScriptDriverCatalogue(qint64 rows);
+
 // The device catalogue as `quarrow-catalogue devices` builds it from the
 // system's pci.ids and usb.ids.
 CatalogueFiles ShippedDeviceCatalogue();
@@ -35,6 +40,7 @@ CatalogueFiles LargeDeviceCatalogue(qint64 rows);
 // The sizes the benchmarks use.
 const QList<qint64>& DriverCatalogueSizes();
 constexpr qint64 kLargeDeviceRows = 1'000'000;
+constexpr qint64 kMixedScriptRows = 1'000'000;
 
 // Builds every catalogue the benchmarks and measurements use.
 void PrepareAll();

@@ -88,12 +88,16 @@ int sample(const QStringList& arguments, QIODevice& err) {
     parse(call, arguments,
           {valueOption(QStringLiteral("rows"), QStringLiteral("N")),
            valueOption(QStringLiteral("seed"), QStringLiteral("S")),
-           valueOption(QStringLiteral("pci"), QStringLiteral("FILE")), plainOption()});
+           valueOption(QStringLiteral("pci"), QStringLiteral("FILE")), plainOption(),
+           QCommandLineOption(QStringLiteral("mixed-names"))});
     SampleOptions options;
     options.rows = qint64(number(call, QStringLiteral("rows"), 5000, 1, 100'000'000));
     options.seed = number(call, QStringLiteral("seed"), 1, 0, ~quint64(0));
     options.pciIdsPath = call.parser.value(QStringLiteral("pci"));
     options.layout = layoutOf(call);
+    if (call.parser.isSet(QStringLiteral("mixed-names"))) {
+        options.names = SampleNames::LatinAndCyrillic;
+    }
     WriteSampleCatalogue(call.file, call.password, options);
     print(err, QStringLiteral("quarrow-catalogue: wrote %1 sample rows to %2\n")
                    .arg(options.rows)
@@ -149,10 +153,12 @@ QString CatalogueToolUsage() {
                "      (counting from 0), and Наименование, url, URLdr, ver anywhere else.\n"
                "  quarrow-catalogue sample --password P [--rows N] [--seed S] [--pci FILE] "
                "[--plain] "
-               "OUT.mdb\n"
+               "[--mixed-names] OUT.mdb\n"
                "      Builds a sample driver catalogue of N rows (default 5000) for devices of "
                "pci.ids;\n"
-               "      the same seed gives the same rows.\n"
+               "      the same seed gives the same rows. --mixed-names adds a Russian word for "
+               "the kind\n"
+               "      of device to every name.\n"
                "  quarrow-catalogue export IN.mdb --password P\n"
                "      Writes table_1 of a driver catalogue as tab-separated text to standard "
                "output.\n"

@@ -55,29 +55,32 @@ const Vendor kVendors[] = {
 
 // Kinds of device after the PCI device classes, recognised from the words
 // that pci.ids names them with; the first match wins. Sizes in kilobytes.
+// `noun` is what a Russian catalogue adds to a name to say what the device is.
 struct Kind {
     const char16_t* name;
     const char16_t* words;
     int minSizeKb;
     int maxSizeKb;
+    const char16_t* noun;
 };
 
 const Kind kKinds[] = {
-    {u"Контроллер FireWire", u"FireWire|IEEE[ -]?1394|1394", 100, 5000},
-    {u"Контроллер USB", u"USB|xHCI|EHCI|OHCI|UHCI", 100, 15000},
-    {u"Bluetooth-адаптер", u"Bluetooth", 5000, 400000},
-    {u"Звуковая карта", u"Audio|AC'?97|Sound|SoundBlaster|Azalia", 3000, 350000},
-    {u"Wi-Fi адаптер", u"Wireless|Wi-?Fi|WLAN|802\\.11\\w*", 2000, 120000},
-    {u"Сетевая карта", u"Ethernet|Network|Gigabit|LAN|NIC|10GbE|GbE", 200, 60000},
+    {u"Контроллер FireWire", u"FireWire|IEEE[ -]?1394|1394", 100, 5000, u"контроллер"},
+    {u"Контроллер USB", u"USB|xHCI|EHCI|OHCI|UHCI", 100, 15000, u"контроллер"},
+    {u"Bluetooth-адаптер", u"Bluetooth", 5000, 400000, u"адаптер"},
+    {u"Звуковая карта", u"Audio|AC'?97|Sound|SoundBlaster|Azalia", 3000, 350000, u"звуковая карта"},
+    {u"Wi-Fi адаптер", u"Wireless|Wi-?Fi|WLAN|802\\.11\\w*", 2000, 120000, u"адаптер"},
+    {u"Сетевая карта", u"Ethernet|Network|Gigabit|LAN|NIC|10GbE|GbE", 200, 60000, u"сетевая карта"},
     {u"Видеокарта",
      u"GeForce|Quadro|Radeon|FirePro|FireGL|TITAN|Graphics|VGA|GPU|Millennium|Parhelia|Savage|"
      u"Chrome|Rage|Mach64",
-     20000, 650000},
-    {u"Контроллер SATA/RAID", u"SATA|AHCI|RAID|SAS|SCSI|IDE|NVMe|PATA", 200, 40000},
-    {u"Кардридер", u"Card ?Reader|CardBus|SD Host|MMC|Memory Stick", 500, 20000},
-    {u"ТВ-тюнер", u"TV|Tuner|DVB|Video Capture|Capture", 5000, 200000},
-    {u"Модем", u"Modem|HSF|HCF", 500, 15000},
-    {u"Чипсет", u"SMBus|LPC|Host Bridge|ISA Bridge|Chipset|Management Engine|MEI|HECI", 500, 30000},
+     20000, 650000, u"видеокарта"},
+    {u"Контроллер SATA/RAID", u"SATA|AHCI|RAID|SAS|SCSI|IDE|NVMe|PATA", 200, 40000, u"контроллер"},
+    {u"Кардридер", u"Card ?Reader|CardBus|SD Host|MMC|Memory Stick", 500, 20000, u"кардридер"},
+    {u"ТВ-тюнер", u"TV|Tuner|DVB|Video Capture|Capture", 5000, 200000, u"тюнер"},
+    {u"Модем", u"Modem|HSF|HCF", 500, 15000, u"модем"},
+    {u"Чипсет", u"SMBus|LPC|Host Bridge|ISA Bridge|Chipset|Management Engine|MEI|HECI", 500, 30000,
+     u"чипсет"},
 };
 
 // Qualifiers a Russian catalogue adds to some names; half of them are for
@@ -174,7 +177,8 @@ QString SampleCatalogue::version() { return QStringLiteral("2026.12"); }
 
 QString SampleCatalogue::exampleModel() { return QStringLiteral("7300 GT"); }
 
-void SampleCatalogue::generate(qint64 rows, quint64 seed, const RowSink& insert) const {
+void SampleCatalogue::generate(qint64 rows, quint64 seed, const RowSink& insert,
+                               SampleNames names) const {
     if (models_.isEmpty()) return;
     SampleRandom random(seed);
     // Every stride-th row, spread over the catalogue, is for the example model.
@@ -204,6 +208,7 @@ void SampleCatalogue::generate(qint64 rows, quint64 seed, const RowSink& insert)
         // Chosen by position rather than drawn, so that the other values of
         // every row stay what they were before names had qualifiers.
         QString name = model.name;
+        if (names == SampleNames::LatinAndCyrillic) name += u' ' + text(kind.noun);
         if (i % kQualifiedEvery == kQualifiedEvery / 2) {
             name += text(kQualifiers[std::uint64_t(i / kQualifiedEvery) % countOf(kQualifiers)]);
         }
@@ -223,7 +228,9 @@ void WriteSampleCatalogue(const QString& path, const QString& password,
     }
     WriteDriverCatalogue(
         path, password, SampleCatalogue::columns(),
-        [&](const RowSink& insert) { sample.generate(options.rows, options.seed, insert); },
+        [&](const RowSink& insert) {
+            sample.generate(options.rows, options.seed, insert, options.names);
+        },
         options.layout);
 }
 

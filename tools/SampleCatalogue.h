@@ -9,6 +9,11 @@
 
 namespace quarrow {
 
+// How the sample names its drivers: as the makers do, in Latin letters (a
+// few with a Russian qualifier), or with a Russian word for the kind of
+// device after every name ("AMD Mullins IOMMU контроллер").
+enum class SampleNames { Maker, LatinAndCyrillic };
+
 // A realistic driver catalogue for trying the program out and for
 // benchmarks: drivers for real devices taken from pci.ids, with the vendors'
 // own download pages.
@@ -29,7 +34,8 @@ public:
     // `rows` rows, the same for the same pci.ids and seed. About one row in
     // twenty has no operating systems (no usable driver), one in ten no fast
     // download address.
-    void generate(qint64 rows, quint64 seed, const RowSink& insert) const;
+    void generate(qint64 rows, quint64 seed, const RowSink& insert,
+                  SampleNames names = SampleNames::Maker) const;
 
 private:
     struct Model {
@@ -45,6 +51,7 @@ struct SampleOptions {
     qint64 rows = 5000;
     quint64 seed = 1;
     QString pciIdsPath;  // empty: the system's pci.ids
+    SampleNames names = SampleNames::Maker;
     DriverTableLayout layout = DriverTableLayout::TrigramIndexed;
 };
 

@@ -44,6 +44,7 @@ private slots:
     void sampleLooksLikeADriverCatalogue();
     void smallSampleStillHasTheExampleModel();
     void sampleWithoutKnownDevicesIsRefused();
+    void mixedNamesAddAKindOfDeviceInRussianToEveryName();
 
 private:
     QTemporaryDir dir_;
@@ -343,6 +344,37 @@ void TestCatalogueTool::sampleWithoutKnownDevicesIsRefused() {
     QCOMPARE(run.exitCode, 2);
     QVERIFY2(run.err.contains(QStringLiteral("lists no device")), qPrintable(run.err));
     QCOMPARE(FilesStartingWith(dir_.path(), QStringLiteral("none.mdb")), QStringList());
+}
+
+void TestCatalogueTool::mixedNamesAddAKindOfDeviceInRussianToEveryName() {
+    const auto sample = [this](const QString& file, const QStringList& extra) {
+        const ToolRun built = RunCatalogueTool(
+            QStringList{QStringLiteral("sample"), QStringLiteral("--rows"), QStringLiteral("500"),
+                        QStringLiteral("--password"), QStringLiteral("kavrel"), file} +
+                extra,
+            dir_.path());
+        if (built.exitCode != 0) return QList<QStringList>();
+        return tsvRows(RunCatalogueTool({QStringLiteral("export"), file,
+                                         QStringLiteral("--password"), QStringLiteral("kavrel")},
+                                        dir_.path())
+                           .out);
+    };
+    const QList<QStringList> maker = sample(QStringLiteral("maker.mdb"), {});
+    const QList<QStringList> mixed =
+        sample(QStringLiteral("mixed.mdb"), {QStringLiteral("--mixed-names")});
+    QCOMPARE(mixed.size(), 501);
+    QCOMPARE(maker.size(), mixed.size());
+    const QRegularExpression latin(QStringLiteral("[A-Za-z]"));
+    const QRegularExpression cyrillicWord(QStringLiteral(" [а-яё]+( [а-яё]+)?( \\(|$)"));
+    for (qsizetype r = 1; r < mixed.size(); ++r) {
+        const QString& name = mixed[r][0];
+        QVERIFY2(latin.match(name).hasMatch() && cyrillicWord.match(name).hasMatch(),
+                 qPrintable(name));
+        // The same rows otherwise: only the name has the word added.
+        QVERIFY2(name.startsWith(maker[r][0].section(QStringLiteral(" ("), 0, 0) + u' '),
+                 qPrintable(name + QStringLiteral(" / ") + maker[r][0]));
+        QCOMPARE(mixed[r].mid(1), maker[r].mid(1));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCatalogueTool)
