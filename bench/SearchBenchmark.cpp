@@ -6,9 +6,12 @@
 //   - short and wildcard texts against SQLite's own LIKE on a plain copy of
 //     the table, through the C API, with no function of ours registered.
 //
-//   quarrow-bench [--prepare] [--table=FILE] [Google Benchmark options]
+//   quarrow-bench [--prepare] [--table=FILE] [--file-access] [Google Benchmark options]
 // --prepare builds every catalogue and exits; --table appends one line per
-// comparison (medians when repeated) for bench/compare.sh.
+// comparison (medians when repeated) for bench/compare.sh. --file-access
+// also runs every Quarrow case with the file read in the other ways a
+// connection can read it, interleaved with the rest, and adds a line per
+// case and way beside the program's own.
 
 #include "BenchData.h"
 #include "ProcessRun.h"
@@ -27,6 +30,8 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
+#include <tuple>
 
 using namespace quarrow;
 using namespace quarrow::bench;
@@ -97,10 +102,28 @@ private:
     long start_;
 };
 
-void quarrowSearch(benchmark::State& state, const Subject& subject, const QString& text) {
+// A window opens its catalogue connection when it is made and keeps it for
+// every search; so does the benchmark, one connection per catalogue and way
+// of reading it, which its first run opens.
+Connection& keptConnection(const Subject& subject, Connection::FileAccess access,
+                           bool pageCacheByStatement) {
+    static std::map<std::tuple<QString, int, bool>, std::unique_ptr<Connection>> kept;
     const CatalogueFiles files = subject.files();
-    const CurrentFolder here(files.folder);
-    Connection connection(subject.window->connectionString);
+    std::unique_ptr<Connection>& connection =
+        kept[{files.catalogue, int(access), pageCacheByStatement}];
+    if (!connection) {
+        connection = std::make_unique<Connection>(subject.window->connectionString);
+        connection->setFileAccess(access);
+        connection->setPageCacheByStatement(pageCacheByStatement);
+        const CurrentFolder here(files.folder);
+        connection->open();
+    }
+    return *connection;
+}
+
+void searchWith(Connection::FileAccess access, bool pageCacheByStatement, benchmark::State& state,
+                const Subject& subject, const QString& text) {
+    Connection& connection = keptConnection(subject, access, pageCacheByStatement);
     Query results(&connection, QStringLiteral("ADOQuery1"));
     Query counter(&connection, QStringLiteral("ADOQuery2"));
     qint64 found = 0;
@@ -110,6 +133,23 @@ void quarrowSearch(benchmark::State& state, const Subject& subject, const QStrin
         benchmark::DoNotOptimize(found);
     }
     state.counters["found"] = double(found);
+}
+
+void quarrowSearch(benchmark::State& state, const Subject& subject, const QString& text) {
+    searchWith(Connection::FileAccess::ReadAhead, true, state, subject, text);
+}
+
+void memoryMappedSearch(benchmark::State& state, const Subject& subject, const QString& text) {
+    searchWith(Connection::FileAccess::MemoryMapped, true, state, subject, text);
+}
+
+void memoryMappedDefaultCacheSearch(benchmark::State& state, const Subject& subject,
+                                    const QString& text) {
+    searchWith(Connection::FileAccess::MemoryMapped, false, state, subject, text);
+}
+
+void pageByPageSearch(benchmark::State& state, const Subject& subject, const QString& text) {
+    searchWith(Connection::FileAccess::PageByPage, true, state, subject, text);
 }
 
 class RawDatabase {
@@ -219,6 +259,24 @@ std::vector<Comparison>& comparisons() {
     return all;
 }
 
+// The other ways of reading the file, each against the program's own.
+struct FileAccessVariant {
+    const char* run;
+    const char* name;
+    Measure measure;
+};
+const FileAccessVariant kFileAccessVariants[] = {
+    {"/quarrow-mmap", "memory-mapped", memoryMappedSearch},
+    {"/quarrow-mmap-default-cache", "memory-mapped, the engine's page cache",
+     memoryMappedDefaultCacheSearch},
+    {"/quarrow-page-by-page", "page by page", pageByPageSearch},
+};
+bool withFileAccessVariants = false;
+std::vector<Comparison>& fileAccessComparisons() {
+    static std::vector<Comparison> all;
+    return all;
+}
+
 void registerRun(const std::string& name, Measure measure, const Subject& subject,
                  const QString& text) {
     benchmark::RegisterBenchmark(name.c_str(),
@@ -241,6 +299,14 @@ void compare(const QString& target, const Subject& subject, const QString& text,
                  base + "/quarrow", base + (selective ? "/rg" : "/sqlite-like")};
     registerRun(c.quarrowName, quarrowSearch, subject, text);
     registerRun(c.yardstickRun, selective ? ripgrepCount : builtinLike, subject, text);
+    if (withFileAccessVariants) {
+        for (const FileAccessVariant& variant : kFileAccessVariants) {
+            Comparison v{QString::fromLatin1(variant.name), c.description,
+                         QStringLiteral("read ahead"), base + variant.run, c.quarrowName};
+            registerRun(v.quarrowName, variant.measure, subject, text);
+            fileAccessComparisons().push_back(std::move(v));
+        }
+    }
     comparisons().push_back(std::move(c));
 }
 
@@ -263,6 +329,11 @@ void registerAll() {
             compare(QStringLiteral("1"), drivers, text, true);
         for (const QString& text : driverShort) compare(QStringLiteral("2"), drivers, text, false);
     }
+    const Subject mixed{QStringLiteral("vek.mdb %1 rows, Latin and Cyrillic in every name")
+                            .arg(Thousands(kMixedScriptRows)),
+                        &mainWindow(), [] { return MixedScriptDriverCatalogue(kMixedScriptRows); }};
+    for (const QString& text : driverSelective) compare(QStringLiteral("1"), mixed, text, true);
+    for (const QString& text : driverShort) compare(QStringLiteral("2"), mixed, text, false);
     const Subject shipped{QStringLiteral("dev.mdb shipped"), &deviceWindow(),
                           [] { return ShippedDeviceCatalogue(); }};
     const Subject large{QStringLiteral("dev.mdb %1 rows").arg(Thousands(kLargeDeviceRows)),
@@ -304,9 +375,10 @@ public:
     std::map<std::string, Figure> figures;
 };
 
-QList<ResultRow> tableRows(const std::map<std::string, Figure>& figures) {
+QList<ResultRow> tableRows(const std::vector<Comparison>& all,
+                           const std::map<std::string, Figure>& figures) {
     QList<ResultRow> rows;
-    for (const Comparison& c : comparisons()) {
+    for (const Comparison& c : all) {
         const auto q = figures.find(c.quarrowName);
         const auto y = figures.find(c.yardstickRun);
         if (q == figures.end() || y == figures.end()) continue;
@@ -329,6 +401,7 @@ QList<ResultRow> tableRows(const std::map<std::string, Figure>& figures) {
 // reads it.
 struct Options {
     bool prepare = false;
+    bool fileAccess = false;
     QString table;
 };
 
@@ -338,6 +411,8 @@ Options takeOptions(int& argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--prepare") == 0) {
             options.prepare = true;
+        } else if (std::strcmp(argv[i], "--file-access") == 0) {
+            options.fileAccess = true;
         } else if (std::strncmp(argv[i], "--table=", 8) == 0) {
             options.table = QString::fromLocal8Bit(argv[i] + 8);
         } else {
@@ -359,11 +434,16 @@ int main(int argc, char** argv) {
         }
         benchmark::Initialize(&argc, argv);
         if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+        withFileAccessVariants = options.fileAccess;
         registerAll();
         CollectingReporter reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);
         benchmark::Shutdown();
-        if (!options.table.isEmpty()) WriteRows(tableRows(reporter.figures), options.table);
+        if (!options.table.isEmpty()) {
+            WriteRows(tableRows(comparisons(), reporter.figures) +
+                          tableRows(fileAccessComparisons(), reporter.figures),
+                      options.table);
+        }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "quarrow-bench: %s\n", error.what());
         return 1;

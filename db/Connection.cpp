@@ -20,6 +20,16 @@ namespace {
 // reporting the file as locked.
 constexpr int kBusyTimeoutMs = 250;
 
+// Asks the engine to map the whole file into memory, with room for it to
+// grow; the engine keeps to its own limit (SQLITE_MAX_MMAP_SIZE, none where
+// it cannot map files) and reads what lies beyond as before.
+void mapWholeFile(sqlite3* db, qint64 fileBytes) {
+    constexpr qint64 kRoomToGrow = qint64(64) << 20;
+    const QByteArray sql = "PRAGMA mmap_size = " + QByteArray::number(fileBytes + kRoomToGrow);
+    Statement pragma(db, sql.constData());
+    pragma.step();
+}
+
 }  // namespace
 
 Connection::Connection(QString connectionString, QObject* parent)
@@ -64,7 +74,9 @@ void Connection::open() {
     sqlite3* db = nullptr;
     const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
                       SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_PRIVATECACHE;
-    const int rc = sqlite3_open_v2(nativePath.constData(), &db, flags, ReadAheadVfsName());
+    const int rc =
+        sqlite3_open_v2(nativePath.constData(), &db, flags,
+                        fileAccess_ == FileAccess::ReadAhead ? ReadAheadVfsName() : nullptr);
     try {
         if (rc != SQLITE_OK) {
             ThrowEngineError(db);
@@ -77,6 +89,7 @@ void Connection::open() {
             throw EOleException(QStringLiteral("Not a valid password."));
         }
         RegisterLike(db);
+        if (fileAccess_ == FileAccess::MemoryMapped) mapWholeFile(db, file.size());
     } catch (...) {
         sqlite3_close_v2(db);
         if (lockFd_ >= 0) {
@@ -92,7 +105,7 @@ void Connection::open() {
 }
 
 void Connection::setPageCache(PageCache kind) {
-    if (db_ == nullptr || kind == pageCache_) return;
+    if (db_ == nullptr || kind == pageCache_ || !pageCacheByStatement_) return;
     // A statement narrowed by the trigram index reads its rows by id from
     // all over the file, and the count statement after it reads the same
     // pages again: 16 MB keeps those of a search finding thousands of rows.

@@ -39,6 +39,15 @@ public:
     // statement reads the table.
     enum class PageCache { Default, ForScans, ForRowsById };
     void setPageCache(PageCache kind);
+    // Whether setPageCache() changes anything; otherwise the engine's
+    // default cache stays.
+    void setPageCacheByStatement(bool on) { pageCacheByStatement_ = on; }
+
+    // How the file is read: ahead in large pieces by a file layer of our
+    // own, through the engine's memory mapping of the whole file, or page by
+    // page. Takes effect at the next opening.
+    enum class FileAccess { ReadAhead, MemoryMapped, PageByPage };
+    void setFileAccess(FileAccess access) { fileAccess_ = access; }
 
 private:
     void takeShareLock(const QByteArray& nativePath, const QString& fileName, ShareMode mode);
@@ -50,6 +59,8 @@ private:
     int lockFd_ = -1;
     QString filePath_;
     PageCache pageCache_ = PageCache::Default;
+    FileAccess fileAccess_ = FileAccess::ReadAhead;
+    bool pageCacheByStatement_ = true;
 };
 
 }  // namespace quarrow
