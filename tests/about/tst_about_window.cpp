@@ -158,6 +158,8 @@ Showing AboutWindowTest::showAbout() {
 
 void AboutWindowTest::declaredWindow() {
     start({driverWithVersion(QStringLiteral("GeForce"), QStringLiteral("2026.1"))});
+    // What the window makes when first shown, made before it is shown.
+    Form2->makeContents();
     // The letter before "программе" is the Latin O.
     QCOMPARE(Form2->windowTitle(),
              QStringLiteral("Quarrow v1.3  ") + QChar(0x4F) + QStringLiteral(" программе !"));
@@ -184,6 +186,7 @@ void AboutWindowTest::declaredWindow() {
 
 void AboutWindowTest::declaredControls() {
     start({driverWithVersion(QStringLiteral("GeForce"), QStringLiteral("2026.1"))});
+    Form2->makeContents();
 
     QCOMPARE(Form2->sPanel2->geometry(), QRect(0, 0, 500, 49));
     QCOMPARE(Form2->sPanel2->property("skinSection").toString(), QStringLiteral("PANEL"));

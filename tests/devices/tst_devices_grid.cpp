@@ -91,6 +91,7 @@ void DeviceGridTest::cleanup() {
 
 void DeviceGridTest::createWindow() {
     Form4 = new TForm4;
+    Form4->makeContents();
     new QAbstractItemModelTester(Form4->DBGrid1->model(),
                                  QAbstractItemModelTester::FailureReportingMode::QtTest, Form4);
     Form4->show();

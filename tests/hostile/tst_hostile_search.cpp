@@ -173,6 +173,7 @@ void HostileSearchTest::initTestCase() {
     addCanaryTable(folder_->filePath(QStringLiteral("dev.mdb")));
     Form1 = new TForm1;
     Form4 = new TForm4;
+    Form4->makeContents();  // searched without being shown
     Form1->show();
 }
 

@@ -45,10 +45,12 @@ void report() {
     for (QWidget* window : {static_cast<QWidget*>(Form1), static_cast<QWidget*>(Form2),
                             static_cast<QWidget*>(Form3), static_cast<QWidget*>(Form4)}) {
         out << "visible " << window->objectName() << ' ' << int(window->isVisible()) << '\n';
-        // The windows that stay hidden are skinned when they are first shown.
-        window->ensurePolished();
+        // The windows that stay hidden make their controls and are skinned
+        // when they are first shown; showing polishes every control.
+        if (auto* deferred = qobject_cast<DeferredWindow*>(window)) deferred->makeContents();
         QList<QWidget*> widgets = window->findChildren<QWidget*>();
         widgets.prepend(window);
+        for (QWidget* widget : widgets) widget->ensurePolished();
         for (QWidget* widget : widgets) {
             const QString section = widget->property("skinSection").toString();
             if (section.isEmpty()) continue;

@@ -47,6 +47,9 @@ void VendorLinksTest::init() {
                           {}});
     CreateWindowSet();
     QVERIFY(QTest::qWaitForWindowExposed(Form1));
+    // The tests look at its controls before it is first shown, which would
+    // make them.
+    Form3->makeContents();
 }
 
 void VendorLinksTest::cleanup() {
