@@ -6,9 +6,6 @@
 #include "Sqlite.h"
 #include "core/Exception.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 #include <QDir>
 #include <QFileInfo>
 
@@ -92,10 +89,7 @@ void Connection::open() {
         if (fileAccess_ == FileAccess::MemoryMapped) mapWholeFile(db, file.size());
     } catch (...) {
         sqlite3_close_v2(db);
-        if (lockFd_ >= 0) {
-            ::close(lockFd_);
-            lockFd_ = -1;
-        }
+        shareLock_.release();
         throw;
     }
     db_ = db;
@@ -121,21 +115,19 @@ void Connection::takeShareLock(const QByteArray& nativePath, const QString& file
                                ShareMode mode) {
     // Share modes between processes: a deny-write or exclusive connection
     // holds an exclusive lock for as long as it is open, every other
-    // connection a shared one. The engine's own locks are separate, so tools
-    // that only read the file are never blocked by these.
-    const int fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return;  // the engine reports an unreadable file itself
+    // connection a shared one. An unreadable file is left to the engine to
+    // report.
     const bool exclusive =
         mode == ShareMode::DenyWrite || mode == ShareMode::Exclusive || mode == ShareMode::DenyRead;
-    if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
-        ::close(fd);
+    if (shareLock_.take(nativePath,
+                        exclusive ? FileShareLock::Kind::Exclusive : FileShareLock::Kind::Shared) ==
+        FileShareLock::Result::HeldByAnother) {
         throw EOleException(
             QStringLiteral(
                 "The file '%1' is already in use by another program that denies it to others. "
                 "Try again when that program has closed it.")
                 .arg(fileName));
     }
-    lockFd_ = fd;
 }
 
 void Connection::close() {
@@ -143,10 +135,7 @@ void Connection::close() {
         sqlite3_close_v2(db_);
         db_ = nullptr;
     }
-    if (lockFd_ >= 0) {
-        ::close(lockFd_);
-        lockFd_ = -1;
-    }
+    shareLock_.release();
     filePath_.clear();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConnectionString.h"
+#include "FileShareLock.h"
 
 #include <QObject>
 #include <QString>
@@ -56,7 +57,7 @@ private:
     ShareMode explicitMode_ = ShareMode::ReadWrite;
     bool hasExplicitMode_ = false;
     sqlite3* db_ = nullptr;
-    int lockFd_ = -1;
+    FileShareLock shareLock_;
     QString filePath_;
     PageCache pageCache_ = PageCache::Default;
     FileAccess fileAccess_ = FileAccess::ReadAhead;

@@ -1,0 +1,28 @@
+#include "FileShareLock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace quarrow {
+
+FileShareLock::Result FileShareLock::take(const QByteArray& nativePath, Kind kind) {
+    release();
+    const int fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return Result::FileUnreadable;
+    if (::flock(fd, (kind == Kind::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+        ::close(fd);
+        return Result::HeldByAnother;
+    }
+    handle_ = fd;
+    return Result::Taken;
+}
+
+void FileShareLock::release() noexcept {
+    if (handle_ >= 0) {
+        ::close(handle_);
+        handle_ = -1;
+    }
+}
+
+}  // namespace quarrow
