@@ -64,17 +64,18 @@ void writePlainCopy(const CatalogueFiles& files, const QString& part) {
         throw std::runtime_error(qPrintable(QStringLiteral("Cannot copy %1").arg(files.catalogue)));
     }
     Database db(part, SQLITE_OPEN_READWRITE);
-    QStringList triggers;
+    QList<std::pair<QString, QString>> extras;  // (type, name)
     {
         Statement list(db.get(),
-                       "SELECT name FROM sqlite_schema WHERE type = 'trigger' AND tbl_name = ?");
+                       "SELECT type, name FROM sqlite_schema WHERE type IN ('trigger', 'index') "
+                       "AND tbl_name = ? AND sql IS NOT NULL");
         const QByteArray table = utf8(files.table);
         list.bindText(1, view(table));
-        while (list.step()) triggers.append(list.text(0));
+        while (list.step()) extras.append({list.text(0), list.text(1)});
     }
-    for (const QString& trigger : triggers) {
-        Exec(db.get(),
-             utf8(QStringLiteral("DROP TRIGGER %1").arg(QuoteIdentifier(trigger))).constData());
+    for (const auto& [type, name] : extras) {
+        Exec(db.get(), utf8(QStringLiteral("DROP %1 %2").arg(type.toUpper(), QuoteIdentifier(name)))
+                           .constData());
     }
     const QString index = QuoteIdentifier(files.table + QStringLiteral("_trigram"));
     Exec(db.get(), utf8(QStringLiteral("DROP TABLE IF EXISTS %1").arg(index)).constData());

@@ -14,7 +14,7 @@ QString DataFolder();
 struct CatalogueFiles {
     QString folder;     // holds the catalogue under the name the program opens
     QString catalogue;  // vek.mdb or dev.mdb in `folder`
-    QString plainCopy;  // the same table, its trigram index and triggers dropped
+    QString plainCopy;  // the same table, its indexes and triggers dropped
     QString texts;      // the searched column, one value per line
     QString table;      // table_1 or device
     QString column;     // Наименование or device

@@ -71,6 +71,7 @@ private slots:
     void refusedDeletionKeepsTheRow();
     void denyWriteConnectionsExcludeEachOther();
     void trigramIndexIsUsedAndFollowsEveryWrite();
+    void shortTextsAreCountedFromTheNamesIndex();
     void largeResultsReadRowsBackById_data();
     void largeResultsReadRowsBackById();
     void scansSeeWhatAnotherConnectionWroteBetweenThem();
@@ -496,6 +497,50 @@ void DataLayerTest::trigramIndexIsUsedAndFollowsEveryWrite() {
     QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("eforce")), qint64(1));
     Exec(connection.handle(),
          "INSERT INTO table_1_trigram(table_1_trigram, rank) VALUES ('integrity-check', 1)");
+}
+
+namespace {
+
+// How the engine runs a statement, its plan's lines joined.
+QString queryPlan(sqlite3* db, const QString& sql, const QStringList& parameters) {
+    Statement plan(db, QStringLiteral("EXPLAIN QUERY PLAN ") + sql);
+    for (int k = 0; k < parameters.size(); ++k) plan.bindText(k + 1, parameters[k]);
+    QStringList lines;
+    while (plan.step()) lines.append(plan.text(3));
+    return lines.join(u'\n');
+}
+
+}  // namespace
+
+void DataLayerTest::shortTextsAreCountedFromTheNamesIndex() {
+    TemporaryCurrentFolder folder;
+    WriteDriverCatalogue(folder.filePath(QStringLiteral("vek.mdb")), QStringLiteral("kavrel"),
+                         {kDriverColumns,
+                          {row(QStringLiteral("Radeon 9600 GT")), row(QStringLiteral("GeForce GT")),
+                           row(QStringLiteral("Atheros")), row(QStringLiteral("ASMedia gt"))}});
+    Connection connection(MainCatalogueConnectionString());
+    Query results(&connection, QStringLiteral("ADOQuery1"));
+    Query counter(&connection, QStringLiteral("ADOQuery2"));
+    QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("gt")), qint64(3));
+    // The rows come from the table in its order; only the count reads the
+    // names, which the index holds sorted.
+    QCOMPARE(results.value(0, 0), QStringLiteral("Radeon 9600 GT"));
+    QCOMPARE(results.value(2, 0), QStringLiteral("ASMedia gt"));
+    const QStringList pattern{QStringLiteral("%gt%")};
+    const QString countPlan = queryPlan(connection.handle(), counter.sqlText(), pattern);
+    QVERIFY2(countPlan.contains(QStringLiteral("COVERING INDEX table_1_names")),
+             qPrintable(countPlan));
+    const QString selectPlan = queryPlan(connection.handle(), results.sqlText(), pattern);
+    QVERIFY2(!selectPlan.contains(QStringLiteral("INDEX")), qPrintable(selectPlan));
+
+    // The index follows every write.
+    results.deleteCurrent();
+    results.updateRow(0, {{0, QStringLiteral("GeForce 7300")}});
+    results.insertRow(0, {{0, QStringLiteral("Quadro GT")}});
+    QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("gt")), qint64(2));
+    Statement check(connection.handle(), "PRAGMA integrity_check");
+    QVERIFY(check.step());
+    QCOMPARE(check.text(0), QStringLiteral("ok"));
 }
 
 void DataLayerTest::largeResultsReadRowsBackById_data() {
