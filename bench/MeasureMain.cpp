@@ -2,9 +2,9 @@
 //   quarrow-measure [--window] [--startup] [--searches=N] [--startup-runs=N]
 //                   [--table=FILE]
 // --window: the main window on the 1,000,000-row catalogue (search, memory,
-// scrolling, deletion); --startup: start-up against an empty window. Both
-// when neither is given. --table appends the comparison lines for
-// bench/compare.sh; they are printed in any case.
+// scrolling, deletion); --startup: start-up against a window showing one
+// line of text. Both when neither is given. --table appends the comparison
+// lines for bench/compare.sh; they are printed in any case.
 
 #include "StartupMeasurement.h"
 #include "WindowMeasurement.h"
