@@ -2,6 +2,7 @@
 
 #include "db/Connection.h"
 #include "db/Query.h"
+#include "dialogs/BusyCursor.h"
 #include "dialogs/Dialogs.h"
 #include "dialogs/Errors.h"
 #include "shell/Endpoints.h"
@@ -62,6 +63,8 @@ void TForm4::declareColours() {
 void TForm4::declareDataComponents() {
     ADOConnection1 = new Connection(DeviceCatalogueConnectionString(), this);
     ADOConnection1->setObjectName(QStringLiteral("ADOConnection1"));
+    ADOConnection1->setSlowWorkHandler(ShowBusyCursor);
+    connect(ADOConnection1, &Connection::noticed, this, &ShowPlainMessage);
     ADOQuery1 = new Query(ADOConnection1, QStringLiteral("ADOQuery1"), this);
     ADOQuery1->setSelect(QStringLiteral("device"));
     ADOQuery2 = new Query(ADOConnection1, QStringLiteral("ADOQuery2"), this);
@@ -112,6 +115,7 @@ void TForm4::Button2Click() {
         DBGrid1->setFocus();
     }
 
+    const BusyScope busy;
     ADOConnection1->open();
     // A row still being changed in the grid is written, not lost, before its
     // result is replaced; a refused write ends the search here.

@@ -1,5 +1,6 @@
 #include "CatalogueWriter.h"
 
+#include "OutputFile.h"
 #include "core/Exception.h"
 #include "db/DatabasePassword.h"
 #include "db/Sqlite.h"
@@ -85,43 +86,24 @@ RowSource rowsOf(const CatalogueTable& table) {
     };
 }
 
-// Puts the finished file in place. rename() replaces an existing file in one
-// step where the system allows it, so the old catalogue is never missing;
-// elsewhere it is removed first.
-void replaceFile(const QString& from, const QString& to) {
-    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0) {
-        return;
-    }
-    QFile::remove(to);
-    if (!QFile::rename(from, to)) {
-        throw Exception(QStringLiteral("Cannot write '%1'.").arg(to));
-    }
-}
-
-// Builds the file beside its final place and renames it into place.
+// Builds the file beside its final place and puts it there in one step.
 template <typename Fill>
 void writeAtomically(const QString& path, const QString& password, Fill fill) {
-    const QString temporary = path + QStringLiteral(".part");
-    QFile::remove(temporary);
-    try {
-        {
-            Database db(temporary);
-            // No journal: a failed build is thrown away as a whole. The one
-            // sync at commit makes sure the file is complete before the
-            // rename puts it in place.
-            Exec(db.get(), "PRAGMA journal_mode=OFF");
-            Exec(db.get(), "PRAGMA synchronous=NORMAL");
-            Exec(db.get(), "PRAGMA cache_size=-65536");
-            Transaction transaction(db.get());
-            fill(db.get());
-            if (!password.isEmpty()) RecordDatabasePassword(db.get(), password);
-            transaction.commit();
-        }
-        replaceFile(temporary, path);
-    } catch (...) {
-        QFile::remove(temporary);
-        throw;
+    OutputFile output(path);
+    {
+        Database db(output.temporaryPath());
+        // No journal: a failed build is thrown away as a whole. The one
+        // sync at commit makes sure the file is complete before it is put in
+        // place.
+        Exec(db.get(), "PRAGMA journal_mode=OFF");
+        Exec(db.get(), "PRAGMA synchronous=NORMAL");
+        Exec(db.get(), "PRAGMA cache_size=-65536");
+        Transaction transaction(db.get());
+        fill(db.get());
+        if (!password.isEmpty()) RecordDatabasePassword(db.get(), password);
+        transaction.commit();
     }
+    output.commit();
 }
 
 }  // namespace
