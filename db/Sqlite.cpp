@@ -4,7 +4,15 @@
 
 namespace quarrow {
 
-QString EngineMessage(sqlite3* db) { return QString::fromUtf8(sqlite3_errmsg(db)); }
+QString EngineMessage(sqlite3* db) {
+    // Only the bound of work on every connection interrupts a statement.
+    if (sqlite3_errcode(db) == SQLITE_INTERRUPT) {
+        return QStringLiteral(
+            "The statement was stopped: it took far more work than reading any catalogue needs, "
+            "so the file cannot be what it seems.");
+    }
+    return QString::fromUtf8(sqlite3_errmsg(db));
+}
 
 void ThrowEngineError(sqlite3* db) { throw EOleException(EngineMessage(db)); }
 

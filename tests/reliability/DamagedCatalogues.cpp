@@ -129,6 +129,10 @@ QMap<QString, QString> Fingerprint(const QString& folder) {
             entries.insert(entry.fileName(), QStringLiteral("folder"));
             continue;
         }
+        if (!entry.isFile()) {  // a pipe or a device: reading it could block
+            entries.insert(entry.fileName(), QStringLiteral("special"));
+            continue;
+        }
         QFile file(entry.filePath());
         QCryptographicHash hash(QCryptographicHash::Sha256);
         if (file.open(QIODevice::ReadOnly) && hash.addData(&file)) {
