@@ -30,7 +30,6 @@ public:
     void open();
     void close();
     bool isOpen() const { return db_ != nullptr; }
-    bool isReadOnly() const;
     sqlite3* handle() const;
     // The absolute path of the open file.
     const QString& filePath() const { return filePath_; }

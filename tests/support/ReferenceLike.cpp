@@ -2,7 +2,9 @@
 
 #include "db/IndexFolding.h"
 
-namespace quarrow::fuzz {
+#include <QByteArray>
+
+namespace quarrow::test {
 
 namespace {
 
@@ -109,4 +111,11 @@ bool ReferenceLike(std::string_view pattern, std::string_view text, char32_t esc
     return rest[0] != 0;
 }
 
-}  // namespace quarrow::fuzz
+bool ReferenceLike(const QString& pattern, const QString& text) {
+    const QByteArray p = pattern.toUtf8();
+    const QByteArray t = text.toUtf8();
+    return ReferenceLike(std::string_view(p.constData(), std::size_t(p.size())),
+                         std::string_view(t.constData(), std::size_t(t.size())), 0);
+}
+
+}  // namespace quarrow::test
