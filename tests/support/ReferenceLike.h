@@ -24,7 +24,7 @@ std::vector<char32_t> DecodeUtf8(std::string_view bytes);
 bool ReferenceLike(std::string_view pattern, std::string_view text, char32_t escape);
 
 // The same without an escape, for texts as the engine receives them: in
-// UTF-8, with invalid UTF-16 replaced.
+// UTF-8 as QString::toUtf8 makes it, an unpaired surrogate becoming "?".
 bool ReferenceLike(const QString& pattern, const QString& text);
 
 }  // namespace quarrow::test
