@@ -59,10 +59,6 @@ sqlite3* Connection::handle() const {
     return db_;
 }
 
-bool Connection::isReadOnly() const {
-    return db_ != nullptr && sqlite3_db_readonly(db_, "main") == 1;
-}
-
 void Connection::open() {
     if (isOpen()) {
         reopenIfReplaced();

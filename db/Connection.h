@@ -36,7 +36,6 @@ public:
     void open();
     void close();
     bool isOpen() const { return db_ != nullptr; }
-    bool isReadOnly() const;
     sqlite3* handle() const;
 
     // Opens the file afresh when it is not the one opened, or has been

@@ -109,10 +109,6 @@ QByteArray Statement::blob(int column) const {
 
 sqlite3_int64 Statement::int64(int column) const { return sqlite3_column_int64(stmt_, column); }
 
-bool Statement::isNull(int column) const {
-    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
-}
-
 Transaction::Transaction(sqlite3* db) : db_(db) { Exec(db, "BEGIN IMMEDIATE"); }
 
 Transaction::~Transaction() {

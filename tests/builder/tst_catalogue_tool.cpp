@@ -345,5 +345,5 @@ void TestCatalogueTool::sampleWithoutKnownDevicesIsRefused() {
     QCOMPARE(FilesStartingWith(dir_.path(), QStringLiteral("none.mdb")), QStringList());
 }
 
-QTEST_GUILESS_MAIN(TestCatalogueTool)
+QUARROW_TEST_MAIN(TestCatalogueTool)
 #include "tst_catalogue_tool.moc"

@@ -168,5 +168,5 @@ void TestDeviceCatalogue::toolBuildsTheDeviceCatalogue() {
     QVERIFY_THROWS_EXCEPTION(Exception, wrong.open());
 }
 
-QTEST_GUILESS_MAIN(TestDeviceCatalogue)
+QUARROW_TEST_MAIN(TestDeviceCatalogue)
 #include "tst_device_catalogue.moc"

@@ -68,7 +68,6 @@ private slots:
     void linksOpenTheirPages();
     void unopenableCatalogueStillHandsLookupsOver_data();
     void unopenableCatalogueStillHandsLookupsOver();
-    void rejectedStatementEmptiesGridAndKeepsCount();
     void catalogueHeldByAnotherProcess();
     void closingAndReopeningKeepsState();
 
@@ -474,23 +473,6 @@ void DevicesWindowTest::unopenableCatalogueStillHandsLookupsOver() {
     QVERIFY(Form4->ADOConnection1->isOpen());
     QCOMPARE(codesShown(Form4->DBGrid1->model()), QStringList{QStringLiteral("1")});
     QCOMPARE(Form4->sLabel3->text(), QStringLiteral("1"));
-}
-
-void DevicesWindowTest::rejectedStatementEmptiesGridAndKeepsCount() {
-    WriteDevices(catalogue(), kDevices);
-    createWindow();
-    search(QStringLiteral("VEN_"));
-    QCOMPARE(Form4->sLabel3->text(), QStringLiteral("2"));
-    QCOMPARE(ExecOnFile(catalogue(), QStringLiteral("ALTER TABLE device RENAME TO gone")),
-             QString());
-
-    const auto seen = AnswerNextDialog(QStringLiteral("OK"));
-    search(QStringLiteral("VEN_"));
-    QVERIFY(seen->seen);
-    QCOMPARE(seen->text, QStringLiteral("no such table: device."));
-    QVERIFY(!Form4->ADOQuery1->isOpen());
-    QCOMPARE(Form4->DBGrid1->model()->rowCount(), 0);
-    QCOMPARE(Form4->sLabel3->text(), QStringLiteral("2"));
 }
 
 void DevicesWindowTest::catalogueHeldByAnotherProcess() {

@@ -87,32 +87,40 @@ bool setImmutable(const QString& path, bool on) {
 #endif
 }
 
+// The content of a file with this damage; `good` as it is for the damages
+// that concern access or the kind of entry.
+QByteArray damagedContent(Damage damage, const QString& path, const QByteArray& good) {
+    switch (damage) {
+        case Damage::ZeroLength:
+            return {};
+        case Damage::RandomBytes:
+            return randomBytes();
+        case Damage::TruncatedCopy:
+            return good.left(good.size() / 2);
+        case Damage::OtherProgramFile:
+            return otherProgramDatabase(path + QStringLiteral(".other"));
+        case Damage::Folder:
+        case Damage::Unreadable:
+        case Damage::ReadOnly:
+        case Damage::LockedByWriter:
+            break;
+    }
+    return good;
+}
+
 }  // namespace
 
 void WriteDamaged(Damage damage, const QString& path, const QByteArray& good) {
     removeEntry(path);
-    switch (damage) {
-        case Damage::ZeroLength:
-            writeFile(path, {});
-            return;
-        case Damage::RandomBytes:
-            writeFile(path, randomBytes());
-            return;
-        case Damage::TruncatedCopy:
-            writeFile(path, good.left(good.size() / 2));
-            return;
-        case Damage::OtherProgramFile:
-            writeFile(path, otherProgramDatabase(path + QStringLiteral(".other")));
-            return;
-        case Damage::Folder:
-            QDir().mkpath(path);
-            return;
-        case Damage::Unreadable:
-        case Damage::ReadOnly:
-        case Damage::LockedByWriter:
-            writeFile(path, good);
-            return;
+    if (damage == Damage::Folder) {
+        QDir().mkpath(path);
+        return;
     }
+    writeFile(path, damagedContent(damage, path, good));
+}
+
+void WriteDamagedInPlace(Damage damage, const QString& path, const QByteArray& good) {
+    writeFile(path, damagedContent(damage, path, good));
 }
 
 void Repair(const QString& path, const QByteArray& good) {

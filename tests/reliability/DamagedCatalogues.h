@@ -28,6 +28,11 @@ enum class Damage {
 // kinds of damage that concern access rather than content get `good` as it is.
 void WriteDamaged(Damage damage, const QString& path, const QByteArray& good);
 
+// Overwrites the file at `path` in place with the damaged content, as
+// another program writing over a catalogue does, so that a connection still
+// open on it meets the damage. For the damages of content only.
+void WriteDamagedInPlace(Damage damage, const QString& path, const QByteArray& good);
+
 // Puts the good catalogue back at `path`. A file is overwritten in place, as
 // copying a file over another does, so that a connection still open on it
 // sees the new content.

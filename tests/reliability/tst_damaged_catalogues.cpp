@@ -4,8 +4,10 @@
 // clear error box at the step where the window meets it, leave the window
 // usable (a later search or showing with a good file works) and leave the
 // file exactly as it was: opening it writes nothing and leaves no journal.
-// A read-only or write-locked file refuses the grids' writes with an error
-// box and keeps the row.
+// A damage the connection opens but the search's statement rejects empties
+// a grid that showed a result and keeps its count. A read-only or
+// write-locked file refuses the grids' writes with an error box and keeps
+// the row.
 #include "CatalogueWriter.h"
 #include "DamagedCatalogues.h"
 #include "ModalWindow.h"
@@ -18,11 +20,13 @@
 #include "program/Startup.h"
 #include "widgets/EditableDBGrid.h"
 
+#include <QAbstractItemModelTester>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTextEdit>
 #include <QtTest>
+#include <functional>
 
 using namespace quarrow;
 using namespace quarrow::test;
@@ -103,6 +107,9 @@ private:
     }
     // The folder once the access damage is lifted, to compare with before_.
     QMap<QString, QString> fingerprintAfterwards();
+    // Puts this row's damage over the catalogue that a window holds open,
+    // runs `search` and tells whether the file stayed as the damage left it.
+    bool damageWhileOpen(const std::function<void()>& search);
 
     void searchMain();
     QStringList mainRows() const;
@@ -179,6 +186,14 @@ QMap<QString, QString> DamagedCataloguesTest::fingerprintAfterwards() {
     return Fingerprint(folder_->path());
 }
 
+bool DamagedCataloguesTest::damageWhileOpen(const std::function<void()>& search) {
+    QFETCH(Damage, damage);
+    WriteDamagedInPlace(damage, file(), goodCatalogue(name_));
+    const QMap<QString, QString> damaged = Fingerprint(folder_->path());
+    search();
+    return Fingerprint(folder_->path()) == damaged;
+}
+
 void DamagedCataloguesTest::searchMain() {
     Form1->Edit1->setText(QStringLiteral("GeForce"));
     QTest::mouseClick(Form1->Button2, Qt::LeftButton);
@@ -203,6 +218,9 @@ void DamagedCataloguesTest::mainWindowAtCreationAndSearch() {
         failsAt == FailsAt::Nothing ? QStringList() : QStringList{ErrorBox(expected(message))};
 
     Form1 = new TForm1;
+    // Every reset the grid's model makes, emptied by a failure too, is checked.
+    new QAbstractItemModelTester(Form1->DBGrid1->model(),
+                                 QAbstractItemModelTester::FailureReportingMode::QtTest, Form1);
     QCOMPARE(dialogs.take(), errorAtOpening);
     QCOMPARE(Form1->ADOConnection1->isOpen(), failsAt != FailsAt::Opening);
     Form1->show();
@@ -211,6 +229,7 @@ void DamagedCataloguesTest::mainWindowAtCreationAndSearch() {
     searchMain();
     QCOMPARE(dialogs.take(), errorAtSearch);
     QCOMPARE(Form1->ADOConnection1->isOpen(), failsAt != FailsAt::Opening);
+    QCOMPARE(Form1->ADOQuery1->isOpen(), failsAt == FailsAt::Nothing);
     QCOMPARE(mainRows().size(), failsAt == FailsAt::Nothing ? kRows : 0);
     QCOMPARE(Form1->sLabel3->text(),
              failsAt == FailsAt::Nothing ? QString::number(kRows) : QString());
@@ -237,6 +256,14 @@ void DamagedCataloguesTest::mainWindowAtCreationAndSearch() {
     QCOMPARE(dialogs.take(), QStringList());
     QCOMPARE(mainRows().size(), kRows);
     QCOMPARE(Form1->sLabel3->text(), QString::number(kRows));
+
+    if (failsAt == FailsAt::Statement) {
+        QVERIFY(damageWhileOpen([this] { searchMain(); }));
+        QCOMPARE(dialogs.take(), QStringList{ErrorBox(expected(message))});
+        QVERIFY(!Form1->ADOQuery1->isOpen());
+        QCOMPARE(mainRows(), QStringList());
+        QCOMPARE(Form1->sLabel3->text(), QString::number(kRows));
+    }
 }
 
 QString DamagedCataloguesTest::showAbout() {
@@ -313,6 +340,7 @@ void DamagedCataloguesTest::deviceWindowAtSearch() {
                                  ? QStringList()
                                  : QStringList{ErrorBox(expected(message))});
     QCOMPARE(Form4->ADOConnection1->isOpen(), failsAt != FailsAt::Opening);
+    QCOMPARE(Form4->ADOQuery1->isOpen(), failsAt == FailsAt::Nothing);
     const QAbstractItemModel* model = Form4->DBGrid1->model();
     QCOMPARE(model->rowCount(), failsAt == FailsAt::Nothing ? kRows : 0);
     QCOMPARE(Form4->sLabel3->text(),
@@ -359,6 +387,14 @@ void DamagedCataloguesTest::deviceWindowAtSearch() {
     QCOMPARE(dialogs.take(), QStringList());
     QCOMPARE(model->rowCount(), kRows);
     QCOMPARE(Form4->sLabel3->text(), QString::number(kRows));
+
+    if (failsAt == FailsAt::Statement) {
+        QVERIFY(damageWhileOpen([this] { searchDevices(); }));
+        QCOMPARE(dialogs.take(), QStringList{ErrorBox(expected(message))});
+        QVERIFY(!Form4->ADOQuery1->isOpen());
+        QCOMPARE(model->rowCount(), 0);
+        QCOMPARE(Form4->sLabel3->text(), QString::number(kRows));
+    }
 }
 
 QUARROW_TEST_MAIN(DamagedCataloguesTest)

@@ -382,5 +382,5 @@ void SkinWindowsTest::declaredFontsOutlastTheSkin() {
     }
 }
 
-QTEST_MAIN(SkinWindowsTest)
+QUARROW_TEST_MAIN(SkinWindowsTest)
 #include "tst_skin_windows.moc"

@@ -23,6 +23,8 @@ using namespace quarrow::test;
 
 namespace {
 
+const QString kChoose = QStringLiteral("Выберите в таблице драйвер ,а за тем качать !!!");
+
 void writeCatalogue(const QString& folder) {
     const QStringList columns{QStringLiteral("Наименование"), QStringLiteral("Устройство"),
                               QStringLiteral("os"),           QStringLiteral("Размер"),
@@ -173,14 +175,22 @@ void StartupTest::missingCatalogueIsReportedBeforeTheMainWindowAndAtEverySearch(
     qsizetype dialogsDuringStart = -1;
     bool mainWindowShown = false;
     auto atSearch = std::make_shared<SeenDialog>();
+    QString searched, messages, count, countOnceThere;
     const int exitCode = RunQuarrow([&] {
         CreateWindowSet();
         dialogsDuringStart = dialogs.dialogs.size();
         QTimer::singleShot(0, Form1, [&] {
             mainWindowShown = Form1->isVisible();
             atSearch = AnswerNextDialog(QStringLiteral("OK"));
-            QTest::keyClicks(Form1->Edit1, QStringLiteral("7300"));
+            QTest::keyClicks(Form1->Edit1, QStringLiteral("  7300 "));
             QTest::keyClick(Form1->Edit1, Qt::Key_Return);
+            searched = Form1->Edit1->text();
+            messages = Form1->sEdit1->text();
+            count = Form1->sLabel3->text();
+            // The catalogue appears: the next search opens it.
+            writeCatalogue(folder.path());
+            QTest::keyClick(Form1->Edit1, Qt::Key_Return);
+            countOnceThere = Form1->sLabel3->text();
             Form1->close();
         });
     });
@@ -190,6 +200,8 @@ void StartupTest::missingCatalogueIsReportedBeforeTheMainWindowAndAtEverySearch(
     QCOMPARE(atStart.objectName, QStringLiteral("AppMessageBox"));
     QCOMPARE(atStart.title, QStringLiteral("Quarrow"));
     QCOMPARE(atStart.icon, int(QMessageBox::Critical));
+    QVERIFY2(atStart.text.startsWith(QStringLiteral("Could not find file")),
+             qPrintable(atStart.text));
     QVERIFY2(atStart.text == message || atStart.text == message + u'.', qPrintable(atStart.text));
     QCOMPARE(visibleAtStart.size(), 1);  // the box alone: no main window yet
     QVERIFY(mainWindowShown);
@@ -197,6 +209,10 @@ void StartupTest::missingCatalogueIsReportedBeforeTheMainWindowAndAtEverySearch(
     QVERIFY(atSearch->seen);
     QCOMPARE(atSearch->title, QStringLiteral("Quarrow"));
     QCOMPARE(atSearch->text, atStart.text);
+    QCOMPARE(searched, QStringLiteral("7300"));  // trimmed before the search, as always
+    QCOMPARE(messages, kChoose);
+    QCOMPARE(count, QString());
+    QCOMPARE(countOnceThere, QStringLiteral("1"));
     QCOMPARE(dialogs.dialogs.size(), 2);
 }
 
