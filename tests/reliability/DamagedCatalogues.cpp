@@ -1,15 +1,21 @@
 #include "DamagedCatalogues.h"
 
+#include "ModalWindow.h"
 #include "TestSupport.h"
+#include "about/TForm2.h"
+#include "catalogue/TForm1.h"
 
 #include <sqlite3.h>
 #include <QAbstractButton>
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -303,5 +309,27 @@ bool AnswerEveryDialogWithOk::eventFilter(QObject* watched, QEvent* event) {
 QString ErrorBox(const QString& text) { return QStringLiteral("AppMessageBox|Quarrow|") + text; }
 
 QString DeleteConfirmation() { return QStringLiteral("TMessageForm|Confirm|Delete record?"); }
+
+void SearchMainWindow(const QString& text) {
+    Form1->Edit1->setText(text);
+    QTest::mouseClick(Form1->Button2, Qt::LeftButton);
+}
+
+QStringList MainWindowNames() {
+    QStringList names;
+    const QAbstractItemModel* model = Form1->DBGrid1->model();
+    for (int r = 0; r < model->rowCount(); ++r) names.append(model->index(r, 1).data().toString());
+    return names;
+}
+
+QString ShowAboutWindow() {
+    QString version;
+    WhenShownModally(Form2, [&version] {
+        version = Form2->DBEdit1->text();
+        QTest::mouseClick(Form2->sButton1, Qt::LeftButton);
+    });
+    QTest::mouseClick(Form1->Button3, Qt::LeftButton);
+    return version;
+}
 
 }  // namespace quarrow::test

@@ -118,6 +118,13 @@ private:
 QString ErrorBox(const QString& text);
 QString DeleteConfirmation();
 
+// The window set's steps that the catalogue suites take again and again:
+// a search in the main window, the names its grid shows, and a showing of
+// the About window closed with its OK (returns the version it showed).
+void SearchMainWindow(const QString& text);
+QStringList MainWindowNames();
+QString ShowAboutWindow();
+
 }  // namespace quarrow::test
 
 Q_DECLARE_METATYPE(quarrow::test::Damage)

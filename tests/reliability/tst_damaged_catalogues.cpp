@@ -111,10 +111,7 @@ private:
     // runs `search` and tells whether the file stayed as the damage left it.
     bool damageWhileOpen(const std::function<void()>& search);
 
-    void searchMain();
-    QStringList mainRows() const;
     void searchDevices();
-    QString showAbout();
     QLineEdit* typeInDeviceCell(int row, int column, const QString& text);
 
     std::unique_ptr<TemporaryCurrentFolder> folder_;
@@ -194,18 +191,6 @@ bool DamagedCataloguesTest::damageWhileOpen(const std::function<void()>& search)
     return Fingerprint(folder_->path()) == damaged;
 }
 
-void DamagedCataloguesTest::searchMain() {
-    Form1->Edit1->setText(QStringLiteral("GeForce"));
-    QTest::mouseClick(Form1->Button2, Qt::LeftButton);
-}
-
-QStringList DamagedCataloguesTest::mainRows() const {
-    QStringList names;
-    const QAbstractItemModel* model = Form1->DBGrid1->model();
-    for (int r = 0; r < model->rowCount(); ++r) names.append(model->index(r, 1).data().toString());
-    return names;
-}
-
 void DamagedCataloguesTest::mainWindowAtCreationAndSearch() {
     QFETCH(FailsAt, failsAt);
     QFETCH(QString, message);
@@ -226,54 +211,44 @@ void DamagedCataloguesTest::mainWindowAtCreationAndSearch() {
     Form1->show();
     QVERIFY(QTest::qWaitForWindowExposed(Form1));
 
-    searchMain();
+    SearchMainWindow(QStringLiteral("GeForce"));
     QCOMPARE(dialogs.take(), errorAtSearch);
     QCOMPARE(Form1->ADOConnection1->isOpen(), failsAt != FailsAt::Opening);
     QCOMPARE(Form1->ADOQuery1->isOpen(), failsAt == FailsAt::Nothing);
-    QCOMPARE(mainRows().size(), failsAt == FailsAt::Nothing ? kRows : 0);
+    QCOMPARE(MainWindowNames().size(), failsAt == FailsAt::Nothing ? kRows : 0);
     QCOMPARE(Form1->sLabel3->text(),
              failsAt == FailsAt::Nothing ? QString::number(kRows) : QString());
 
     if (!writeMessage.isEmpty()) {
         if (failsAt != FailsAt::Nothing) {
             access_->lift();
-            searchMain();
+            SearchMainWindow(QStringLiteral("GeForce"));
             QCOMPARE(dialogs.take(), QStringList());
             access_->impose();
         }
-        const QStringList shown = mainRows();
+        const QStringList shown = MainWindowNames();
         Form1->DBGrid1->setCurrentIndex(Form1->DBGrid1->model()->index(1, 1));
         QTest::keyClick(Form1->DBGrid1, Qt::Key_Delete, Qt::ControlModifier);
         QCOMPARE(dialogs.take(),
                  (QStringList{DeleteConfirmation(), ErrorBox(expected(writeMessage))}));
-        QCOMPARE(mainRows(), shown);
+        QCOMPARE(MainWindowNames(), shown);
         QCOMPARE(Form1->DBEdit2->text(), shown[1]);
     }
 
     QCOMPARE(fingerprintAfterwards(), before_);
     Repair(file(), goodCatalogue(name_));
-    searchMain();
+    SearchMainWindow(QStringLiteral("GeForce"));
     QCOMPARE(dialogs.take(), QStringList());
-    QCOMPARE(mainRows().size(), kRows);
+    QCOMPARE(MainWindowNames().size(), kRows);
     QCOMPARE(Form1->sLabel3->text(), QString::number(kRows));
 
     if (failsAt == FailsAt::Statement) {
-        QVERIFY(damageWhileOpen([this] { searchMain(); }));
+        QVERIFY(damageWhileOpen([this] { SearchMainWindow(QStringLiteral("GeForce")); }));
         QCOMPARE(dialogs.take(), QStringList{ErrorBox(expected(message))});
         QVERIFY(!Form1->ADOQuery1->isOpen());
-        QCOMPARE(mainRows(), QStringList());
+        QCOMPARE(MainWindowNames(), QStringList());
         QCOMPARE(Form1->sLabel3->text(), QString::number(kRows));
     }
-}
-
-QString DamagedCataloguesTest::showAbout() {
-    QString version;
-    WhenShownModally(Form2, [&version] {
-        version = Form2->DBEdit1->text();
-        QTest::mouseClick(Form2->sButton1, Qt::LeftButton);
-    });
-    QTest::mouseClick(Form1->Button3, Qt::LeftButton);
-    return version;
 }
 
 void DamagedCataloguesTest::aboutWindowAtShowing() {
@@ -287,7 +262,7 @@ void DamagedCataloguesTest::aboutWindowAtShowing() {
     if (!prepare(name_)) return;
     AnswerEveryDialogWithOk dialogs;
 
-    const QString version = showAbout();
+    const QString version = ShowAboutWindow();
     QCOMPARE(dialogs.take(), failsAt == FailsAt::Nothing
                                  ? QStringList()
                                  : QStringList{ErrorBox(expected(message))});
@@ -297,7 +272,7 @@ void DamagedCataloguesTest::aboutWindowAtShowing() {
 
     QCOMPARE(fingerprintAfterwards(), before_);
     Repair(file(), goodCatalogue(name_));
-    QCOMPARE(showAbout(), kVersion);
+    QCOMPARE(ShowAboutWindow(), kVersion);
     QCOMPARE(dialogs.take(), QStringList());
 }
 

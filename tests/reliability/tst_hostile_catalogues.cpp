@@ -172,8 +172,6 @@ private:
     QString expected(const QString& message) const {
         return QString(message).replace(QStringLiteral("<file>"), file());
     }
-    void searchMain(const QString& text);
-    QString showAbout();
 
     std::unique_ptr<TemporaryCurrentFolder> folder_;
     std::unique_ptr<RecordingLauncher> launcher_;
@@ -188,21 +186,6 @@ void HostileCataloguesTest::cleanup() {
     DestroyWindowSet();
     launcher_.reset();
     folder_.reset();
-}
-
-void HostileCataloguesTest::searchMain(const QString& text) {
-    Form1->Edit1->setText(text);
-    QTest::mouseClick(Form1->Button2, Qt::LeftButton);
-}
-
-QString HostileCataloguesTest::showAbout() {
-    QString version;
-    WhenShownModally(Form2, [&version] {
-        version = Form2->DBEdit1->text();
-        QTest::mouseClick(Form2->sButton1, Qt::LeftButton);
-    });
-    QTest::mouseClick(Form1->Button3, Qt::LeftButton);
-    return version;
 }
 
 void HostileCataloguesTest::refusedBeforeAnyStatement_data() {
@@ -246,10 +229,10 @@ void HostileCataloguesTest::refusedBeforeAnyStatement() {
     QCOMPARE(dialogs.take(), QStringList{ErrorBox(expected(message))});
     QVERIFY(!Form1->ADOConnection1->isOpen());
     QVERIFY(QTest::qWaitForWindowExposed(Form1));
-    searchMain(QStringLiteral("GeForce"));
+    SearchMainWindow(QStringLiteral("GeForce"));
     QCOMPARE(dialogs.take(), QStringList{ErrorBox(expected(message))});
     QCOMPARE(Form1->DBGrid1->model()->rowCount(), 0);
-    QCOMPARE(showAbout(), QString());
+    QCOMPARE(ShowAboutWindow(), QString());
     QCOMPARE(dialogs.take(), QStringList{ErrorBox(expected(message))});
     qInfo("refused in %lld ms (start-up, a search and the About window)",
           static_cast<long long>(clock.elapsed()));
@@ -258,10 +241,10 @@ void HostileCataloguesTest::refusedBeforeAnyStatement() {
     // A sound catalogue in its place works at once.
     QFile::remove(file());
     writeDrivers(file());
-    searchMain(QStringLiteral("GeForce"));
+    SearchMainWindow(QStringLiteral("GeForce"));
     QCOMPARE(dialogs.take(), QStringList());
     QCOMPARE(Form1->sLabel3->text(), QString::number(kRows));
-    QCOMPARE(showAbout(), QStringLiteral("2026.4"));
+    QCOMPARE(ShowAboutWindow(), QStringLiteral("2026.4"));
 }
 
 void HostileCataloguesTest::deviceCatalogueWithAForeignTrigger() {
@@ -299,7 +282,7 @@ void HostileCataloguesTest::hugeValueIsShownCutShort() {
 
     QElapsedTimer clock;
     clock.start();
-    searchMain(QStringLiteral("GeForce"));
+    SearchMainWindow(QStringLiteral("GeForce"));
     const QModelIndex cell = Form1->DBGrid1->model()->index(kRows, 1);
     const QString shown = cell.data().toString();
     Form1->DBGrid1->setCurrentIndex(cell);
@@ -366,7 +349,7 @@ void HostileCataloguesTest::journalOfAnEarlierFileIsSetAside() {
     QVERIFY2(Form1->sEdit1->text().contains(aside.front()), qPrintable(Form1->sEdit1->text()));
     QCOMPARE(Fingerprint(folder_->path()).value(QStringLiteral("vek.mdb")), catalogueHash);
 
-    searchMain(QStringLiteral("GeForce"));
+    SearchMainWindow(QStringLiteral("GeForce"));
     QCOMPARE(dialogs.take(), QStringList());
     QCOMPARE(Form1->sLabel3->text(), QString::number(kRows + 1));
 }
@@ -378,13 +361,13 @@ void HostileCataloguesTest::runawayStatementIsStopped() {
     // A bound far below what the search needs stands in for a file that
     // makes the engine work without end.
     Form1->ADOConnection1->setWorkLimit(100);
-    searchMain(QStringLiteral("o"));
+    SearchMainWindow(QStringLiteral("o"));
     QCOMPARE(dialogs.take(),
              QStringList{ErrorBox(QStringLiteral(
                  "The statement was stopped: it took far more work than reading any catalogue "
                  "needs, so the file cannot be what it seems."))});
     Form1->ADOConnection1->setWorkLimit(Connection::kDefaultWorkLimit);
-    searchMain(QStringLiteral("o"));
+    SearchMainWindow(QStringLiteral("o"));
     QCOMPARE(dialogs.take(), QStringList());
     QCOMPARE(Form1->sLabel3->text(), QString::number(kRows + kMoreRows));
 }
@@ -402,7 +385,7 @@ void HostileCataloguesTest::longSearchShowsTheBusyCursor() {
             }
         },
         0);
-    searchMain(QStringLiteral("o"));
+    SearchMainWindow(QStringLiteral("o"));
     QCOMPARE(during, std::optional<Qt::CursorShape>(Qt::WaitCursor));
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
     QCOMPARE(Form1->sLabel3->text(), QString::number(kRows + kMoreRows));

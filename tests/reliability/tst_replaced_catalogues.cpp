@@ -122,8 +122,6 @@ private slots:
 
 private:
     static void replacements();
-    void searchMain(const QString& text);
-    QStringList mainRows() const;
     void deleteMainRow(int row);
 
     std::unique_ptr<TemporaryCurrentFolder> folder_;
@@ -147,18 +145,6 @@ void ReplacedCataloguesTest::cleanup() {
     folder_.reset();
 }
 
-void ReplacedCataloguesTest::searchMain(const QString& text) {
-    Form1->Edit1->setText(text);
-    QTest::mouseClick(Form1->Button2, Qt::LeftButton);
-}
-
-QStringList ReplacedCataloguesTest::mainRows() const {
-    QStringList names;
-    const QAbstractItemModel* model = Form1->DBGrid1->model();
-    for (int r = 0; r < model->rowCount(); ++r) names.append(model->index(r, 1).data().toString());
-    return names;
-}
-
 void ReplacedCataloguesTest::deleteMainRow(int row) {
     Form1->DBGrid1->setCurrentIndex(Form1->DBGrid1->model()->index(row, 1));
     QTest::keyClick(Form1->DBGrid1, Qt::Key_Delete, Qt::ControlModifier);
@@ -177,8 +163,8 @@ void ReplacedCataloguesTest::driverCatalogueReplaced() {
     AnswerEveryDialogWithOk dialogs;
     CreateWindowSet();
     QVERIFY(QTest::qWaitForWindowExposed(Form1));
-    searchMain(QStringLiteral("GeForce"));
-    QCOMPARE(mainRows(), (QStringList{oldNames[0], oldNames[1], oldNames[3]}));
+    SearchMainWindow(QStringLiteral("GeForce"));
+    QCOMPARE(MainWindowNames(), (QStringList{oldNames[0], oldNames[1], oldNames[3]}));
 
     const QByteArray replacement = driverCatalogue(newNames);
     replace(path, replacement, how);
@@ -187,29 +173,29 @@ void ReplacedCataloguesTest::driverCatalogueReplaced() {
     // nothing is deleted. The second is the same row in both files.
     deleteMainRow(0);
     QCOMPARE(dialogs.take(), (QStringList{DeleteConfirmation(), ErrorBox(kRowNotLocated)}));
-    QCOMPARE(mainRows(), (QStringList{oldNames[0], oldNames[1], oldNames[3]}));
+    QCOMPARE(MainWindowNames(), (QStringList{oldNames[0], oldNames[1], oldNames[3]}));
     FileState state = stateOf(path, QStringLiteral("table_1"), QStringLiteral("Наименование"));
     QCOMPARE(state.integrity, QStringLiteral("ok"));
     QCOMPARE(state.names, newNames);
 
     deleteMainRow(1);
     QCOMPARE(dialogs.take(), QStringList{DeleteConfirmation()});
-    QCOMPARE(mainRows(), (QStringList{oldNames[0], oldNames[3]}));
+    QCOMPARE(MainWindowNames(), (QStringList{oldNames[0], oldNames[3]}));
     state = stateOf(path, QStringLiteral("table_1"), QStringLiteral("Наименование"));
     QCOMPARE(state.integrity, QStringLiteral("ok"));
     QCOMPARE(state.names, (QStringList{newNames[0], newNames[2], newNames[3]}));
 
     // The next search reads the new file, and its rows can be deleted.
-    searchMain(QStringLiteral("GeForce"));
+    SearchMainWindow(QStringLiteral("GeForce"));
     QCOMPARE(dialogs.take(), QStringList());
-    QCOMPARE(mainRows(), QStringList{newNames[2]});
+    QCOMPARE(MainWindowNames(), QStringList{newNames[2]});
     QCOMPARE(Form1->sLabel3->text(), QStringLiteral("1"));
     deleteMainRow(0);
     QCOMPARE(dialogs.take(), QStringList{DeleteConfirmation()});
     state = stateOf(path, QStringLiteral("table_1"), QStringLiteral("Наименование"));
     QCOMPARE(state.integrity, QStringLiteral("ok"));
     QCOMPARE(state.names, (QStringList{newNames[0], newNames[3]}));
-    searchMain(QStringLiteral("GeForce"));
+    SearchMainWindow(QStringLiteral("GeForce"));
     QCOMPARE(Form1->sLabel3->text(), QStringLiteral("0"));
 }
 
