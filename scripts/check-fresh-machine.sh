@@ -64,14 +64,13 @@ trap cleanup EXIT
 
 in_root() { chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 "$@"; }
 
+# Wall-clock time, and the processor time of the command and its children,
+# which depends less on what else the machine is doing.
 timed() {
-  local started ended
-  started=$(date +%s)
   local status=0
-  "$@" || status=$?
-  ended=$(date +%s)
-  echo "check-fresh-machine.sh: $((ended - started)) s, exit code $status: ${*: -1}"
-  return 0
+  local TIMEFORMAT="check-fresh-machine.sh: %0R s wall clock, %0U s user, %0S s system: ${*: -1}"
+  time "$@" || status=$?
+  echo "check-fresh-machine.sh: exit code $status"
 }
 
 case "$command" in
