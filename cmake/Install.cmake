@@ -5,8 +5,9 @@
 #                          copies into the user's data folder
 #   <datadir>/applications, metainfo, icons; <mandir>/man1; <docdir>
 # Every file is listed in install_manifest.txt.
-set(CMAKE_INSTALL_DOCDIR share/doc/quarrow CACHE PATH "Documentation (share/doc/quarrow)")
 include(GNUInstallDirs)
+# Named after the package, as Debian wants it, not after the project.
+set(QUARROW_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/quarrow)
 
 set(QUARROW_APP_ID io.github.quarrow.Quarrow)
 set(QUARROW_SCREENSHOT_URL
@@ -20,7 +21,7 @@ install(TARGETS quarrow-catalogue RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(NOT UNIX OR APPLE)
   install(TARGETS quarrow RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${QUARROW_SHINE_PACKED} artwork/quarrow.ico DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES LICENSE DESTINATION ${QUARROW_DOC_DIR})
   return()
 endif()
 
@@ -93,4 +94,4 @@ string(REGEX REPLACE "\n\n" "\n.\n" QUARROW_LICENSE_TEXT "${QUARROW_LICENSE_TEXT
 string(REGEX REPLACE "\n" "\n " QUARROW_LICENSE_TEXT "${QUARROW_LICENSE_TEXT}")
 configure_file(${QUARROW_PACKAGING_DIR}/copyright.in ${QUARROW_GENERATED_DIR}/copyright @ONLY)
 install(FILES LICENSE ${QUARROW_GENERATED_DIR}/copyright ${QUARROW_GENERATED_DIR}/changelog.gz
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+        DESTINATION ${QUARROW_DOC_DIR})

@@ -21,9 +21,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-liberation")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "pci.ids, usb.ids")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# CPack puts the summary above it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Quarrow finds drivers for hardware. Type part of a driver's name and it
+    "Quarrow finds drivers for hardware. Type part of a driver's name and it
 searches its local driver catalogue, shows the matching drivers and their
 count, and hands the chosen driver's download address to the web browser.
 It also searches a catalogue of PCI and USB device identifiers and lists

@@ -16,16 +16,23 @@ data=${XDG_DATA_HOME:-$HOME/.local/share}/quarrow
 echo "desktop entry runs: $command"
 
 rows() { quarrow-catalogue export "$data/vek.mdb" --password kavrel | tail -n +2 | grep -c "$1" || true; }
-shot() { xwd -root -silent | convert xwd:- "$shots/$1.png"; }
+# The whole screen, or one window: the About window has a visual of its own
+# that a capture of the screen shows black.
+shot() {
+  local name=$1
+  shift
+  if [ $# -eq 0 ]; then set -- -root; fi
+  xwd "$@" -silent | convert xwd:- "$shots/$name.png"
+}
 
 start() {
   cd "$HOME"
   $command 2>"$shots/$1.stderr" &
   program=$!
-  window=$(xdotool search --sync --name '^Quarrow  v1.3$' | head -1)
+  window=$(timeout 60 xdotool search --sync --name '^Quarrow  v1.3$' | head -1)
   sleep 2
   # An error box at start-up is a window of its own, titled "Quarrow".
-  if xdotool search --name '^Quarrow$' >/dev/null 2>&1; then
+  if xdotool search --onlyvisible --name '^Quarrow$' >/dev/null 2>&1; then
     shot "$1-error"
     echo "FAIL: an error box came up at start-up ($shots/$1-error.png)"
     exit 1
@@ -61,8 +68,9 @@ xdotool key Return
 sleep 1
 shot first-deleted
 xdotool mousemove --window "$window" 281 24 click 1
-sleep 2
-shot first-about
+about=$(timeout 30 xdotool search --sync --onlyvisible --name '^Quarrow v1\.3  ' | head -1)
+sleep 3
+shot first-about -id "$about"
 xdotool key Escape
 finish first
 after=$(rows '7300 GT')
