@@ -17,7 +17,12 @@ namespace {
 
 constexpr qint64 kRedrawMilliseconds = 200;
 
-QString count(qint64 value) { return QLocale::c().toString(value); }
+// 1,234,567: the C locale, with the thousands grouped.
+QString count(qint64 value) {
+    QLocale locale = QLocale::c();
+    locale.setNumberOptions(QLocale::DefaultNumberOptions);
+    return locale.toString(value);
+}
 
 QString duration(double seconds) {
     const qint64 s = qint64(std::ceil(seconds));
