@@ -45,6 +45,7 @@ private slots:
     void versionIsPrinted();
     void messagesNameTheirFile_data();
     void messagesNameTheirFile();
+    void exportNeedsADriverOrDeviceTable();
     void progressIsShownOnlyOnATerminal();
     void sampleIsTheSameForTheSameSeed();
     void sampleLooksLikeADriverCatalogue();
@@ -290,6 +291,22 @@ void TestCatalogueTool::messagesNameTheirFile() {
              qPrintable(run.err));
     QCOMPARE(run.out, QByteArray());
     QCOMPARE(FilesStartingWith(dir_.path(), QStringLiteral("named")), QStringList());
+}
+
+void TestCatalogueTool::exportNeedsADriverOrDeviceTable() {
+    // An empty file is an empty database, which opens with any password.
+    QFile empty(dir_.filePath(QStringLiteral("blank.mdb")));
+    QVERIFY(empty.open(QIODevice::WriteOnly));
+    empty.close();
+
+    const ToolRun run = RunCatalogueTool({QStringLiteral("export"), QStringLiteral("blank.mdb"),
+                                          QStringLiteral("--password=kavrel")},
+                                         dir_.path());
+    QCOMPARE(run.exitCode, 2);
+    QCOMPARE(run.err,
+             QStringLiteral("quarrow-catalogue: blank.mdb: it holds neither a driver table "
+                            "(table_1) nor a device table (device)\n"));
+    QCOMPARE(run.out, QByteArray());
 }
 
 void TestCatalogueTool::progressIsShownOnlyOnATerminal() {
