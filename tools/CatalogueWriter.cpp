@@ -75,9 +75,14 @@ private:
     Statement insert_;
 };
 
-void insertRows(sqlite3* db, const QString& table, qsizetype columns, const RowSource& rows) {
+void insertRows(sqlite3* db, const QString& table, qsizetype columns, const RowSource& rows,
+                const RowProgress& progress) {
     RowInserter inserter(db, table, columns);
-    rows([&inserter](const QStringList& row) { inserter.insert(row); });
+    qint64 done = 0;
+    rows([&](const QStringList& row) {
+        inserter.insert(row);
+        if (progress) progress(++done);
+    });
 }
 
 RowSource rowsOf(const CatalogueTable& table) {
@@ -114,7 +119,8 @@ void WriteDriverCatalogue(const QString& path, const QString& password, const Ca
 }
 
 void WriteDriverCatalogue(const QString& path, const QString& password, const QStringList& columns,
-                          const RowSource& rows, DriverTableLayout layout) {
+                          const RowSource& rows, DriverTableLayout layout,
+                          const RowProgress& progress) {
     writeAtomically(path, password, [&](sqlite3* db) {
         QStringList definitions;
         for (const QString& column : columns) {
@@ -123,15 +129,15 @@ void WriteDriverCatalogue(const QString& path, const QString& password, const QS
         const QByteArray sql = utf8(QStringLiteral("CREATE TABLE table_1 (%1)")
                                         .arg(definitions.join(QStringLiteral(", "))));
         Exec(db, sql.constData());
-        insertRows(db, QStringLiteral("table_1"), columns.size(), rows);
+        insertRows(db, QStringLiteral("table_1"), columns.size(), rows, progress);
         if (layout == DriverTableLayout::TrigramIndexed && columns.contains(u"Наименование")) {
             CreateTrigramIndex(db, QStringLiteral("table_1"), QStringLiteral("Наименование"));
         }
     });
 }
 
-void WriteDeviceCatalogue(const QString& path, const QString& password,
-                          const CatalogueTable& table) {
+void WriteDeviceCatalogue(const QString& path, const QString& password, const CatalogueTable& table,
+                          const RowProgress& progress) {
     if (table.columns.size() < 2 || table.columns[0] != u"Код" || table.columns[1] != u"device") {
         throw Exception(
             QStringLiteral("A device catalogue starts with the columns Код and device."));
@@ -145,7 +151,7 @@ void WriteDeviceCatalogue(const QString& path, const QString& password,
         const QByteArray sql = utf8(
             QStringLiteral("CREATE TABLE device (%1)").arg(columns.join(QStringLiteral(", "))));
         Exec(db, sql.constData());
-        insertRows(db, QStringLiteral("device"), table.columns.size(), rowsOf(table));
+        insertRows(db, QStringLiteral("device"), table.columns.size(), rowsOf(table), progress);
         CreateTrigramIndex(db, QStringLiteral("device"), QStringLiteral("device"));
     });
 }
