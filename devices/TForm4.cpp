@@ -4,6 +4,7 @@
 #include "db/Query.h"
 #include "dialogs/Dialogs.h"
 #include "dialogs/Errors.h"
+#include "dialogs/ShowModal.h"
 #include "shell/Endpoints.h"
 #include "shell/OpenInShell.h"
 #include "stores/DeviceCatalogue.h"
@@ -84,6 +85,7 @@ void TForm4::connectHandlers() {
     };
     on(Button2, &TForm4::Button2Click);
     on(sButton1, &TForm4::sButton1Click);
+    on(Button3, &TForm4::Button3Click);
     Label1->installEventFilter(this);
 }
 
@@ -127,3 +129,5 @@ void TForm4::showCount(qint64 found) {
 void TForm4::sButton1Click() { OpenInShell(HardwareIdSiteUrl()); }
 
 void TForm4::Label1Click() { OpenInShell(HomePageUrl()); }
+
+void TForm4::Button3Click() { ShowOrUncover(deviceList_, this); }

@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsqlite3-dev sqlite3 libzip-dev zipcmp zipmerge ziptool
-  pci.ids usb.ids
+  pci.ids usb.ids pciutils
   libbenchmark-dev ripgrep
   xvfb xauth x11-apps imagemagick librsvg2-bin
   fonts-liberation fonts-dejavu-core
