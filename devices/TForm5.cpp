@@ -87,8 +87,14 @@ void TForm5::declareGrid() {
     Grid1->verticalHeader()->setDefaultSectionSize(Grid1->fontMetrics().height() + 6);
     Grid1->horizontalHeader()->setHighlightSections(false);
     Grid1->horizontalHeader()->setStretchLastSection(true);
-    Grid1->setColumnWidth(DeviceListModel::IdColumn, 250);
-    Grid1->setColumnWidth(DeviceListModel::NameColumn, 330);
+    // The longest code whole, also in bold; the names take what is left
+    // beside the drivers.
+    QFont bold = Grid1->font();
+    bold.setBold(true);
+    const int idWidth = QFontMetrics(bold).horizontalAdvance(
+        QStringLiteral("PCI\\VEN_10DE&DEV_0D57&SUBSYS_04011043"));
+    Grid1->setColumnWidth(DeviceListModel::IdColumn, idWidth + 12);
+    Grid1->setColumnWidth(DeviceListModel::NameColumn, 320);
 }
 
 void TForm5::connectHandlers() {
