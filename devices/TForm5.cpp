@@ -33,9 +33,11 @@ public:
 }  // namespace
 
 TForm5::TForm5(QWidget* parent) : QWidget(parent), readDevices_(ReadPresentDevices) {
-    setupUi(this);
+    // Before the controls exist: changing the flags of a window that has
+    // them costs a walk over all of them.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setupUi(this);
     setFixedSize(785, 555);
     // Over the unknown-device window, which it is often opened from.
     move(311, 125);
@@ -76,7 +78,6 @@ void TForm5::declareGrid() {
     Grid1Model = new DeviceListModel(this);
     Grid1Model->setObjectName(QStringLiteral("Grid1Model"));
     Grid1Model->setTitleFont(QFont(QStringLiteral("MS Sans Serif"), 8, QFont::Bold));
-    Grid1->setModel(Grid1Model);
     Grid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Grid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     Grid1->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -87,6 +88,12 @@ void TForm5::declareGrid() {
     Grid1->verticalHeader()->setDefaultSectionSize(Grid1->fontMetrics().height() + 6);
     Grid1->horizontalHeader()->setHighlightSections(false);
     Grid1->horizontalHeader()->setStretchLastSection(true);
+}
+
+void TForm5::attachGrid() {
+    Grid1->setModel(Grid1Model);
+    connect(Grid1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &TForm5::followCurrentRow);
     // The longest code whole, also in bold; the names take what is left
     // beside the drivers.
     QFont bold = Grid1->font();
@@ -99,8 +106,6 @@ void TForm5::declareGrid() {
 
 void TForm5::connectHandlers() {
     connect(Button1, &QPushButton::clicked, this, [this] { guarded([this] { Button1Click(); }); });
-    connect(Grid1->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            &TForm5::followCurrentRow);
     connect(Grid1Model, &QAbstractItemModel::modelReset, this, &TForm5::followCurrentRow);
     Grid1->installEventFilter(this);
     Grid1->viewport()->installEventFilter(this);
@@ -133,6 +138,9 @@ bool TForm5::eventFilter(QObject* watched, QEvent* event) {
 void TForm5::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (event->spontaneous()) return;
+    // The grid meets its model at the first showing: a table view's set-up
+    // and its measuring of text are start-up time that no one waits for.
+    if (Grid1->model() != Grid1Model) attachGrid();
     Grid1->setFocus();
     // An error here is shown in the error box and the window opens anyway.
     guarded([this] { FormShow(); });

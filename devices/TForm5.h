@@ -60,6 +60,7 @@ protected:
 private:
     void declareLook();
     void declareGrid();
+    void attachGrid();
     void connectHandlers();
     void showDevices(const quarrow::HardwareScan& scan,
                      const QHash<QString, QString>* catalogueTexts);

@@ -181,14 +181,6 @@ void DeviceListWindowTest::windowDeclaration() {
         QVERIFY2(frame != nullptr, panel);
         QCOMPARE(frame->property("skinSection").toString(), QStringLiteral("PANEL"));
     }
-    QAbstractItemModel* model = Form5->findChild<QTableView*>(QStringLiteral("Grid1"))->model();
-    QStringList titles;
-    for (int column = 0; column < model->columnCount(); ++column) {
-        titles.append(model->headerData(column, Qt::Horizontal).toString());
-    }
-    QCOMPARE(titles, (QStringList{QStringLiteral("ID"), QStringLiteral("УСТРОЙСТВО"),
-                                  QStringLiteral("ДРАЙВЕР")}));
-
     QStringList order;
     showDeviceList([&order] {
         if (!QTest::qWaitForWindowActive(Form5)) order.append(QStringLiteral("not active"));
@@ -202,6 +194,15 @@ void DeviceListWindowTest::windowDeclaration() {
     });
     QCOMPARE(order, (QStringList{QStringLiteral("Grid1"), QStringLiteral("0"),
                                  QStringLiteral("Button1"), QStringLiteral("Grid1")}));
+
+    const QAbstractItemModel* model =
+        Form5->findChild<QTableView*>(QStringLiteral("Grid1"))->model();
+    QStringList titles;
+    for (int column = 0; column < model->columnCount(); ++column) {
+        titles.append(model->headerData(column, Qt::Horizontal).toString());
+    }
+    QCOMPARE(titles, (QStringList{QStringLiteral("ID"), QStringLiteral("УСТРОЙСТВО"),
+                                  QStringLiteral("ДРАЙВЕР")}));
 }
 
 void DeviceListWindowTest::listsDevicesWithoutDriverFirstAndMarked() {
