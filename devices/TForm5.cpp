@@ -184,8 +184,9 @@ void TForm5::followCurrentRow() {
 
 void TForm5::Grid1DblClick() {
     const DeviceListRow* device = currentDevice();
-    if (device != nullptr && actions_.searchDeviceCode)
+    if (device != nullptr && actions_.searchDeviceCode) {
         actions_.searchDeviceCode(device->searchCode);
+    }
 }
 
 bool TForm5::Grid1KeyDown(const QKeyEvent& key) {
