@@ -281,7 +281,13 @@ void TForm1::Button5Click() {
 void TForm1::sButton1Click() { OpenInShell(SiteSearchUrl()); }
 void TForm1::sButton2Click() { OpenInShell(SupportPageUrl()); }
 void TForm1::Label1Click() { OpenInShell(HomePageUrl()); }
-void TForm1::Button6Click() { OpenInShell(DeviceManagerScript()); }
+void TForm1::Button6Click() {
+    if (DesktopRunsDeviceManagerScript()) {
+        OpenInShell(DeviceManagerScript());
+    } else {
+        ShowModal(shownWindows_.deviceList);
+    }
+}
 void TForm1::Button3Click() { ShowModal(shownWindows_.about); }
 void TForm1::Button7Click() { ShowModal(shownWindows_.vendors); }
 void TForm1::Button8Click() { ShowModal(shownWindows_.devices); }

@@ -182,7 +182,10 @@ void Connection::takeShareLock(const QByteArray& nativePath, const QString& file
     // Share modes between processes: a deny-write or exclusive connection
     // holds an exclusive lock for as long as it is open, every other
     // connection a shared one. The engine's own locks are separate, so tools
-    // that only read the file are never blocked by these.
+    // that only read the file are never blocked by these. A read-only
+    // connection is such a reader: it can change nothing that a deny-write
+    // connection protects, and it denies nothing to anyone.
+    if (mode == ShareMode::ReadOnly) return;
     // Never blocks: the file is known to be a regular one, and should it have
     // been swapped for a pipe since, opening does not wait for a writer.
     const int fd = ::open(nativePath.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);

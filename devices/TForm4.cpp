@@ -5,6 +5,7 @@
 #include "dialogs/BusyCursor.h"
 #include "dialogs/Dialogs.h"
 #include "dialogs/Errors.h"
+#include "dialogs/ShowModal.h"
 #include "shell/Endpoints.h"
 #include "shell/OpenInShell.h"
 #include "stores/DeviceCatalogue.h"
@@ -87,6 +88,7 @@ void TForm4::connectHandlers() {
     };
     on(Button2, &TForm4::Button2Click);
     on(sButton1, &TForm4::sButton1Click);
+    on(Button3, &TForm4::Button3Click);
     Label1->installEventFilter(this);
 }
 
@@ -131,3 +133,5 @@ void TForm4::showCount(qint64 found) {
 void TForm4::sButton1Click() { OpenInShell(HardwareIdSiteUrl()); }
 
 void TForm4::Label1Click() { OpenInShell(HomePageUrl()); }
+
+void TForm4::Button3Click() { ShowOrUncover(deviceList_, this); }

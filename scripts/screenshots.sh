@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Takes the screenshots shown in the README: the four windows, a message
+# Takes the screenshots shown in the README: the windows, a message
 # dialog and a message box, with the plain look and with the skin Shine, on
 # a virtual X display at 96 dots per inch. Writes docs/screenshots/.
 # Usage: scripts/screenshots.sh [build folder]   (default: build)

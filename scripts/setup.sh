@@ -25,6 +25,7 @@ test_set=(
   "dpkg-dev file|dpkg-shlibdeps, with which cpack reads the package's dependencies off the programs"
   "lintian desktop-file-utils appstream|the checkers of the Debian package, the desktop entry and the AppStream metadata"
   "debootstrap|a fresh Debian root for scripts/check-fresh-machine.sh"
+  "pciutils|lspci, against which the device list is checked on this machine"
 )
 
 case "${1:-all}" in

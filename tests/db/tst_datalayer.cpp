@@ -70,6 +70,7 @@ private slots:
     void deletionRemovesFromResultAndFile();
     void refusedDeletionKeepsTheRow();
     void denyWriteConnectionsExcludeEachOther();
+    void readOnlyConnectionsReadBesideDenyWrite();
     void trigramIndexIsUsedAndFollowsEveryWrite();
     void largeResultsReadRowsBackById_data();
     void largeResultsReadRowsBackById();
@@ -374,6 +375,43 @@ void DataLayerTest::denyWriteConnectionsExcludeEachOther() {
     first.close();
     second.open();
     QVERIFY(second.isOpen());
+}
+
+void DataLayerTest::readOnlyConnectionsReadBesideDenyWrite() {
+    TemporaryCurrentFolder folder;
+    WriteDeviceCatalogue(folder.filePath(QStringLiteral("dev.mdb")), QStringLiteral("kavrel"),
+                         {{QStringLiteral("Код"), QStringLiteral("device")},
+                          {{QStringLiteral("1"), QStringLiteral("x")}}});
+    const QString denyWrite = QStringLiteral(
+        "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=dev.mdb;Mode=Share Deny Write;"
+        "Jet OLEDB:Database Password=kavrel");
+    const QString readOnly = QStringLiteral(
+        "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=dev.mdb;Mode=Read;"
+        "Jet OLEDB:Database Password=kavrel");
+    const auto count = [](Connection& connection) {
+        Query query(&connection, QStringLiteral("ADOQuery2"));
+        query.setSql(QStringLiteral("SELECT count(*) AS n FROM device"));
+        query.open();
+        return query.fieldByNameAsInteger(QStringLiteral("n"));
+    };
+    // Either may come first; the reader writes nothing the other protects.
+    for (const bool readerFirst : {false, true}) {
+        Connection holder(denyWrite);
+        Connection reader(readOnly);
+        if (readerFirst) reader.open();
+        holder.open();
+        reader.open();
+        QCOMPARE(count(reader), qint64(1));
+        QVERIFY(reader.isReadOnly());
+        QCOMPARE(count(holder), qint64(1));
+    }
+    // Writers other than the holder are still kept out.
+    Connection holder(denyWrite);
+    holder.open();
+    Connection writer(
+        QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=dev.mdb;Mode=Share Deny None;"
+                       "Jet OLEDB:Database Password=kavrel"));
+    QVERIFY_THROWS_EXCEPTION(EOleException, writer.open());
 }
 
 void DataLayerTest::trigramIndexIsUsedAndFollowsEveryWrite() {

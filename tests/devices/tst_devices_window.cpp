@@ -153,6 +153,8 @@ void DevicesWindowTest::declaredLayout_data() {
                      << "" << arial << 8 << false << "" << false;
     row("DBGrid1") << form << QRect(32, 216, 721, 353) << ""
                    << "" << ms << 8 << false << "" << false;
+    row("Button3") << "sPanel2" << QRect(32, 8, 121, 33) << "ЭТОТ ПК"
+                   << "Устройства этого компьютера" << arial << 8 << false << "" << true;
 }
 
 void DevicesWindowTest::declaredLayout() {
@@ -226,7 +228,8 @@ void DevicesWindowTest::keyboardOrderAndFirstFocus() {
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(Form4->Edit1));
     const QStringList expected{QStringLiteral("sButton1"),  QStringLiteral("Button2"),
                                QStringLiteral("CheckBox1"), QStringLiteral("CheckBox2"),
-                               QStringLiteral("DBGrid1"),   QStringLiteral("Edit1")};
+                               QStringLiteral("DBGrid1"),   QStringLiteral("Button3"),
+                               QStringLiteral("Edit1")};
     QStringList order;
     for (int k = 0; k < expected.size(); ++k) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

@@ -5,6 +5,7 @@
 #include "core/Exception.h"
 #include "db/Connection.h"
 #include "devices/TForm4.h"
+#include "devices/TForm5.h"
 #include "dialogs/Dialogs.h"
 #include "dialogs/ShowModal.h"
 #include "program/Startup.h"
@@ -76,7 +77,7 @@ Running observeRunning() {
     r.form1Title = Form1->windowTitle();
     r.form1Centre = Form1->frameGeometry().center();
     for (QWidget* form : {static_cast<QWidget*>(Form2), static_cast<QWidget*>(Form3),
-                          static_cast<QWidget*>(Form4)}) {
+                          static_cast<QWidget*>(Form4), static_cast<QWidget*>(Form5)}) {
         if (form != nullptr && !form->isVisible()) r.hiddenNames.append(form->objectName());
     }
     return r;
@@ -127,11 +128,12 @@ void StartupTest::normalStartShowsOnlyTheMainWindow() {
     QVERIFY2(offCentre.manhattanLength() <= 1,
              qPrintable(QStringLiteral("%1,%2").arg(offCentre.x()).arg(offCentre.y())));
     QCOMPARE(running.hiddenNames, (QStringList{QStringLiteral("Form2"), QStringLiteral("Form3"),
-                                               QStringLiteral("Form4")}));
+                                               QStringLiteral("Form4"), QStringLiteral("Form5")}));
     QCOMPARE(ApplicationTitle(), QStringLiteral("Quarrow"));
     QCOMPARE(dialogs.dialogs.size(), 0);
     // The windows are gone with the end of the loop.
-    QVERIFY(Form1 == nullptr && Form2 == nullptr && Form3 == nullptr && Form4 == nullptr);
+    QVERIFY(Form1 == nullptr && Form2 == nullptr && Form3 == nullptr && Form4 == nullptr &&
+            Form5 == nullptr);
 }
 
 void StartupTest::closingMainWindowEndsWithZeroAfterAnotherWindowWasShown() {
@@ -288,7 +290,8 @@ void StartupTest::errorWhileCreatingWindowsShowsStartupBox() {
     QVERIFY2(match.hasMatch(), qPrintable(seen.text));
     QCOMPARE(match.captured(1) != QStringLiteral("00000000"), knownAddress);
     // The box ended the run: the windows are gone.
-    QVERIFY(Form1 == nullptr && Form2 == nullptr && Form3 == nullptr && Form4 == nullptr);
+    QVERIFY(Form1 == nullptr && Form2 == nullptr && Form3 == nullptr && Form4 == nullptr &&
+            Form5 == nullptr);
 }
 
 QUARROW_TEST_MAIN(StartupTest)
