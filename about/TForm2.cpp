@@ -3,6 +3,8 @@
 #include "AboutText.h"
 #include "db/Connection.h"
 #include "db/Query.h"
+#include "dialogs/BusyCursor.h"
+#include "dialogs/Dialogs.h"
 #include "dialogs/Errors.h"
 #include "shell/Endpoints.h"
 #include "shell/OpenInShell.h"
@@ -72,7 +74,11 @@ void TForm2::declareDataComponents() {
     ADOConnection1 = new Connection(AboutCatalogueConnectionString(), this);
     ADOConnection1->setObjectName(QStringLiteral("ADOConnection1"));
     ADOConnection1->setMode(ShareMode::DenyNone);
+    ADOConnection1->setSlowWorkHandler(ShowBusyCursor);
+    connect(ADOConnection1, &Connection::noticed, this, &ShowPlainMessage);
     ADOQuery1 = new Query(ADOConnection1, QStringLiteral("ADOQuery1"), this);
+    // The window shows the first row's version; reading on would only cost.
+    ADOQuery1->setMaxRows(1);
     DataSource1 = new DataSource(ADOQuery1, QStringLiteral("DataSource1"), this);
     DBEdit1->bind(DataSource1, QStringLiteral("ver"));
 }
@@ -105,6 +111,7 @@ void TForm2::closeEvent(QCloseEvent* event) {
 
 void TForm2::FormShow() {
     memo->setPlainText(AboutTextLines().join(u'\n'));
+    const BusyScope busy;
     ADOConnection1->open();
     ADOQuery1->clearSql();
     ADOQuery1->addSql(QStringLiteral("SELECT * FROM table_1 "));

@@ -49,6 +49,7 @@ public:
         QWidget* about = nullptr;
         QWidget* vendors = nullptr;
         QWidget* devices = nullptr;
+        QWidget* deviceList = nullptr;
     };
     void setShownWindows(const ShownWindows& windows) { shownWindows_ = windows; }
 

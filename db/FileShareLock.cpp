@@ -8,7 +8,9 @@ namespace quarrow {
 
 FileShareLock::Result FileShareLock::take(const QByteArray& nativePath, Kind kind) {
     release();
-    const int fd = ::open(nativePath.constData(), O_RDONLY | O_CLOEXEC);
+    // Never blocks: should the file have been swapped for a pipe since it
+    // was found to be a regular one, opening does not wait for a writer.
+    const int fd = ::open(nativePath.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return Result::FileUnreadable;
     if (::flock(fd, (kind == Kind::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
         ::close(fd);

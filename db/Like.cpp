@@ -397,7 +397,9 @@ void likeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
 }  // namespace
 
 void RegisterLike(sqlite3* db) {
-    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    // Deterministic and free of side effects: the engine may use it in
+    // indexes and in a catalogue's own schema.
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
     sqlite3_create_function_v2(db, "like", 2, flags, nullptr, likeFunction, nullptr, nullptr,
                                nullptr);
     sqlite3_create_function_v2(db, "like", 3, flags, nullptr, likeFunction, nullptr, nullptr,

@@ -69,7 +69,8 @@ void Query::open() {
         columns, modifiable ? rowReader(table_) : ResultSet::RowReader(), valueBudget_);
     std::vector<std::string_view> values(std::size_t(columns.size()));
     bool keepValues = true;
-    while (stmt->step()) {
+    int rows = 0;
+    while ((maxRows_ == 0 || rows++ < maxRows_) && stmt->step()) {
         if (!keepValues) {
             result->appendRowId(stmt->int64(0));
             continue;
@@ -179,21 +180,58 @@ std::vector<std::string> Query::readRow(std::int64_t rowid) const {
     return row;
 }
 
+namespace {
+
+[[noreturn]] void rowNotLocated() {
+    throw EOleException(
+        QStringLiteral("Row cannot be located for updating. Some values may have been changed "
+                       "since it was last read."));
+}
+
+}  // namespace
+
+Query::ShownRow Query::shownRow(int row) const {
+    // The row is the one the user sees only while every value still reads as
+    // shown: a row id alone may meanwhile name another row of a replaced or
+    // changed file.
+    ShownRow shown{QStringLiteral("rowid = ?"), {}};
+    for (int c = 0; c < result_->columnCount(); ++c) {
+        shown.condition += QStringLiteral(" AND coalesce(CAST(%1 AS TEXT), '') = ? COLLATE BINARY")
+                               .arg(QuoteIdentifier(result_->columns().at(c)));
+        shown.values.emplace_back(result_->utf8(row, c));
+    }
+    return shown;
+}
+
+std::unique_ptr<Statement> Query::prepareForShownRow(const QString& text, const ShownRow& shown,
+                                                     int firstIndex, std::int64_t rowid) const {
+    std::unique_ptr<Statement> statement;
+    try {
+        statement = std::make_unique<Statement>(connection_->handle(), text);
+    } catch (const EOleException&) {
+        // A column shown is no longer in the table.
+        rowNotLocated();
+    }
+    statement->bindInt64(firstIndex, rowid);
+    for (std::size_t k = 0; k < shown.values.size(); ++k) {
+        statement->bindText(firstIndex + 1 + int(k), std::string_view(shown.values[k]));
+    }
+    return statement;
+}
+
 void Query::deleteCurrent() {
     ensureModifiable();
     if (current_ < 0)
         throw EDatabaseError(QStringLiteral("%1: Cannot perform this operation on an empty dataset")
                                  .arg(objectName()));
-    sqlite3* db = connection_->handle();
-    Statement remove(db,
-                     QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(QuoteIdentifier(table_)));
-    remove.bindInt64(1, result_->rowid(current_));
-    remove.step();
-    if (sqlite3_changes(db) == 0) {
-        throw EOleException(
-            QStringLiteral("Row cannot be located for updating. Some values may have been changed "
-                           "since it was last read."));
-    }
+    connection_->reopenIfReplaced();
+    const ShownRow shown = shownRow(current_);
+    const std::unique_ptr<Statement> remove = prepareForShownRow(
+        QStringLiteral("DELETE FROM %1 WHERE %2").arg(QuoteIdentifier(table_), shown.condition),
+        shown, 1, result_->rowid(current_));
+    remove->step();
+    if (sqlite3_changes(connection_->handle()) == 0) rowNotLocated();
+    connection_->noteOwnWrite();
     const int row = current_;
     emit aboutToRemoveRow(row);
     result_->removeRow(row);
@@ -205,46 +243,44 @@ void Query::deleteCurrent() {
 void Query::updateRow(int row, const QMap<int, QString>& changes) {
     ensureModifiable();
     if (changes.isEmpty()) return;
+    connection_->reopenIfReplaced();
     QStringList assignments;
     for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
         assignments.append(QuoteIdentifier(result_->columns().at(it.key())) +
                            QStringLiteral(" = ?"));
     }
-    const QString text = QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
-                             .arg(QuoteIdentifier(table_), assignments.join(QStringLiteral(", ")));
+    const ShownRow shown = shownRow(row);
     sqlite3* db = connection_->handle();
     std::int64_t rowid = result_->rowid(row);
     Transaction transaction(db);
     {
         // RETURNING tells where a change of an INTEGER PRIMARY KEY column
-        // moved the row. Virtual tables have no such column and refuse it.
-        std::unique_ptr<Statement> update;
-        bool returning = true;
-        try {
-            update = std::make_unique<Statement>(db, text + QStringLiteral(" RETURNING rowid"));
-        } catch (const EOleException&) {
-            returning = false;
-            update = std::make_unique<Statement>(db, text);
-        }
+        // moved the row.
+        const std::unique_ptr<Statement> update =
+            prepareForShownRow(QStringLiteral("UPDATE %1 SET %2 WHERE %3 RETURNING rowid")
+                                   .arg(QuoteIdentifier(table_),
+                                        assignments.join(QStringLiteral(", ")), shown.condition),
+                               shown, int(changes.size()) + 1, rowid);
         int index = 1;
         for (const QString& value : changes) update->bindText(index++, value);
-        update->bindInt64(index, rowid);
-        const bool returned = update->step();
-        if (returning ? !returned : sqlite3_changes(db) == 0) {
-            throw EOleException(
-                QStringLiteral("Row cannot be located for updating. Some values may have been "
-                               "changed since it was last read."));
+        if (!update->step()) rowNotLocated();
+        rowid = update->int64(0);
+        // The statement runs to its end here, not when it is finalized: the
+        // trigram index writes its tables while it ends, which the engine's
+        // defensive mode allows only while a statement runs.
+        while (update->step()) {
         }
-        if (returning) rowid = update->int64(0);
     }
     const std::vector<std::string> stored = readRow(rowid);
     transaction.commit();
+    connection_->noteOwnWrite();
     result_->replaceRow(row, rowid, stored);
     emit rowChanged(row);
 }
 
 int Query::insertRow(int at, const QMap<int, QString>& values) {
     ensureModifiable();
+    connection_->reopenIfReplaced();
     sqlite3* db = connection_->handle();
     QStringList names;
     QStringList marks;
@@ -268,6 +304,7 @@ int Query::insertRow(int at, const QMap<int, QString>& values) {
     const std::int64_t rowid = sqlite3_last_insert_rowid(db);
     const std::vector<std::string> stored = readRow(rowid);
     transaction.commit();
+    connection_->noteOwnWrite();
     const int row = std::clamp(at, 0, result_->rowCount());
     emit aboutToInsertRow(row);
     result_->insertRow(row, rowid, stored);

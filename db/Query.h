@@ -10,6 +10,7 @@
 namespace quarrow {
 
 class Connection;
+class Statement;
 
 // A statement with the values bound to its "?" marks and, once opened, its
 // whole result with a current row. A statement set with setSelect() reads
@@ -52,6 +53,9 @@ public:
     qint64 fieldByNameAsInteger(const QString& name) const;
     QString field(int position) const;
     QString value(int row, int column) const { return result_->value(row, column); }
+    QString valueHead(int row, int column, qsizetype characters) const {
+        return result_->valueHead(row, column, characters);
+    }
 
     void deleteCurrent();
     // Writes the changed columns of a row to the file in one transaction and
@@ -67,6 +71,8 @@ public:
     // How many bytes of row values a result keeps in memory before it keeps
     // only the ids of further rows and reads them back when shown.
     void setValueBudget(std::size_t bytes) { valueBudget_ = bytes; }
+    // The most rows a result reads; 0 for all of them.
+    void setMaxRows(int rows) { maxRows_ = rows; }
 
 signals:
     void aboutToReset();
@@ -79,6 +85,15 @@ signals:
     void rowChanged(int row);
 
 private:
+    // The condition that finds a shown row in the file by its id and every
+    // value it shows, with those values to bind after the id.
+    struct ShownRow {
+        QString condition;
+        std::vector<std::string> values;
+    };
+    ShownRow shownRow(int row) const;
+    std::unique_ptr<Statement> prepareForShownRow(const QString& text, const ShownRow& shown,
+                                                  int firstIndex, std::int64_t rowid) const;
     [[noreturn]] void fieldNotFound(const QString& name) const;
     void ensureModifiable() const;
     ResultSet::RowReader rowReader(const QString& table) const;
@@ -93,6 +108,7 @@ private:
     bool modifiable_ = false;
     int current_ = -1;
     std::size_t valueBudget_ = ResultSet::kDefaultValueBudget;
+    int maxRows_ = 0;
     QList<QPair<QString, QString>> requiredFields_;
 };
 

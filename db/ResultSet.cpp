@@ -90,27 +90,36 @@ void ResultSet::appendRowId(std::int64_t rowid) {
 
 std::int64_t ResultSet::rowid(int row) const { return rows_.rowids[rows_.order[std::size_t(row)]]; }
 
-QString ResultSet::value(int row, int column) const {
+QString ResultSet::value(int row, int column) const { return fromUtf8(utf8(row, column)); }
+
+QString ResultSet::valueHead(int row, int column, qsizetype characters) const {
+    // A character takes at most four bytes; a sequence cut short at the end
+    // falls beyond the characters asked for.
+    const std::size_t bytes = std::size_t(characters + 2) * 4;
+    const QString head = fromUtf8(utf8(row, column).substr(0, bytes));
+    return head.size() > characters + 1 ? head.left(characters + 1) : head;
+}
+
+std::string_view ResultSet::utf8(int row, int column) const {
     const std::uint32_t slot = rows_.order[std::size_t(row)];
     if (slot < storedSlots_) {
         const std::size_t index =
             std::size_t(slot) * std::size_t(columnCount()) + std::size_t(column);
-        return fromUtf8(std::string_view(rows_.arena.data() + rows_.ends[index],
-                                         rows_.ends[index + 1] - rows_.ends[index]));
+        return std::string_view(rows_.arena.data() + rows_.ends[index],
+                                rows_.ends[index + 1] - rows_.ends[index]);
     }
     const auto written = written_.find(slot);
     if (written != written_.end()) {
         const auto& values = written->second;
-        return std::size_t(column) < values.size()
-                   ? QString::fromStdString(values[std::size_t(column)])
-                   : QString();
+        return std::size_t(column) < values.size() ? std::string_view(values[std::size_t(column)])
+                                                   : std::string_view();
     }
     std::size_t indexInBlock = 0;
     const Block& block = blockFor(slot, indexInBlock);
     const std::size_t index = indexInBlock * std::size_t(columnCount()) + std::size_t(column);
     if (index >= block.ends.size()) return {};
     const std::uint32_t begin = index == 0 ? 0 : block.ends[index - 1];
-    return fromUtf8(std::string_view(block.arena).substr(begin, block.ends[index] - begin));
+    return std::string_view(block.arena).substr(begin, block.ends[index] - begin);
 }
 
 const ResultSet::Block& ResultSet::blockFor(std::uint32_t slot, std::size_t& indexInBlock) const {

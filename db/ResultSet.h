@@ -40,6 +40,11 @@ public:
     int rowCount() const { return int(rows_.order.size()); }
 
     QString value(int row, int column) const;
+    // The value's first `characters` characters and, when it is longer, one
+    // more, converting only that much of it.
+    QString valueHead(int row, int column, qsizetype characters) const;
+    // The value as the file gave it, valid until another row is read.
+    std::string_view utf8(int row, int column) const;
     std::int64_t rowid(int row) const;
 
     // Appends a row with its values while the result is being read; false

@@ -4,7 +4,15 @@
 
 namespace quarrow {
 
-QString EngineMessage(sqlite3* db) { return QString::fromUtf8(sqlite3_errmsg(db)); }
+QString EngineMessage(sqlite3* db) {
+    // Only the bound of work on every connection interrupts a statement.
+    if (sqlite3_errcode(db) == SQLITE_INTERRUPT) {
+        return QStringLiteral(
+            "The statement was stopped: it took far more work than reading any catalogue needs, "
+            "so the file cannot be what it seems.");
+    }
+    return QString::fromUtf8(sqlite3_errmsg(db));
+}
 
 void ThrowEngineError(sqlite3* db) { throw EOleException(EngineMessage(db)); }
 
@@ -100,10 +108,6 @@ QByteArray Statement::blob(int column) const {
 }
 
 sqlite3_int64 Statement::int64(int column) const { return sqlite3_column_int64(stmt_, column); }
-
-bool Statement::isNull(int column) const {
-    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
-}
 
 Transaction::Transaction(sqlite3* db) : db_(db) { Exec(db, "BEGIN IMMEDIATE"); }
 

@@ -43,7 +43,6 @@ public:
     std::string_view utf8(int column) const;
     QByteArray blob(int column) const;
     sqlite3_int64 int64(int column) const;
-    bool isNull(int column) const;
     sqlite3_stmt* handle() const { return stmt_; }
 
 private:

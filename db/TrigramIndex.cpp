@@ -8,24 +8,6 @@ namespace {
 
 void exec(sqlite3* db, const QString& sql) { Exec(db, sql.toUtf8().constData()); }
 
-QString indexName(const QString& table) { return table + QStringLiteral("_trigram"); }
-
-// The columns of a table's trigram index, or none when it has no index.
-QStringList indexedColumns(sqlite3* db, const QString& table) {
-    const QByteArray name = indexName(table).toUtf8();
-    Statement schema(
-        db, "SELECT sql FROM sqlite_schema WHERE type = 'table' AND name = ? COLLATE NOCASE");
-    schema.bindText(1, std::string_view(name.constData(), std::size_t(name.size())));
-    if (!schema.step() || !schema.text(0).contains(QStringLiteral("fts5"), Qt::CaseInsensitive)) {
-        return {};
-    }
-    Statement info(db,
-                   QStringLiteral("PRAGMA table_info(%1)").arg(QuoteIdentifier(indexName(table))));
-    QStringList columns;
-    while (info.step()) columns.append(info.text(1));
-    return columns;
-}
-
 QString phrase(const QString& trigram) {
     QString q = trigram;
     q.replace(u'"', QStringLiteral("\"\""));
@@ -34,27 +16,53 @@ QString phrase(const QString& trigram) {
 
 }  // namespace
 
-void CreateTrigramIndex(sqlite3* db, const QString& table, const QString& column) {
-    const QString index = QuoteIdentifier(indexName(table));
-    const QString t = QuoteIdentifier(table);
+QStringList TrigramIndexSchema(const QString& table, const QString& column,
+                               const QString& triggersOn) {
+    const QString index = QuoteIdentifier(TrigramIndexName(table));
+    const QString t = QuoteIdentifier(triggersOn.isEmpty() ? table : triggersOn);
     const QString c = QuoteIdentifier(column);
-    exec(db,
-         QStringLiteral("CREATE VIRTUAL TABLE %1 USING fts5(%2, content=%3, "
-                        "tokenize='trigram', detail='none')")
-             .arg(index, c,
-                  QStringLiteral("'%1'").arg(QString(table).replace(u'\'', QStringLiteral("''")))));
-    exec(db, QStringLiteral("CREATE TRIGGER %1 AFTER INSERT ON %2 BEGIN "
-                            "INSERT INTO %3(rowid, %4) VALUES (new.rowid, new.%4); END")
-                 .arg(QuoteIdentifier(indexName(table) + QStringLiteral("_insert")), t, index, c));
-    exec(db,
-         QStringLiteral("CREATE TRIGGER %1 AFTER DELETE ON %2 BEGIN "
-                        "INSERT INTO %3(%3, rowid, %4) VALUES ('delete', old.rowid, old.%4); END")
-             .arg(QuoteIdentifier(indexName(table) + QStringLiteral("_delete")), t, index, c));
-    exec(db, QStringLiteral("CREATE TRIGGER %1 AFTER UPDATE ON %2 BEGIN "
-                            "INSERT INTO %3(%3, rowid, %4) VALUES ('delete', old.rowid, old.%4); "
-                            "INSERT INTO %3(rowid, %4) VALUES (new.rowid, new.%4); END")
-                 .arg(QuoteIdentifier(indexName(table) + QStringLiteral("_update")), t, index, c));
-    exec(db, QStringLiteral("INSERT INTO %1(%1) VALUES ('rebuild')").arg(index));
+    const auto trigger = [&table](const char16_t* event) {
+        return QuoteIdentifier(TrigramIndexName(table) + QStringLiteral("_") +
+                               QString::fromUtf16(event));
+    };
+    return {
+        QStringLiteral("CREATE VIRTUAL TABLE %1 USING fts5(%2, content=%3, "
+                       "tokenize='trigram', detail='none')")
+            .arg(index, c,
+                 QStringLiteral("'%1'").arg(QString(table).replace(u'\'', QStringLiteral("''")))),
+        QStringLiteral("CREATE TRIGGER %1 AFTER INSERT ON %2 BEGIN "
+                       "INSERT INTO %3(rowid, %4) VALUES (new.rowid, new.%4); END")
+            .arg(trigger(u"insert"), t, index, c),
+        QStringLiteral("CREATE TRIGGER %1 AFTER DELETE ON %2 BEGIN "
+                       "INSERT INTO %3(%3, rowid, %4) VALUES ('delete', old.rowid, old.%4); END")
+            .arg(trigger(u"delete"), t, index, c),
+        QStringLiteral("CREATE TRIGGER %1 AFTER UPDATE ON %2 BEGIN "
+                       "INSERT INTO %3(%3, rowid, %4) VALUES ('delete', old.rowid, old.%4); "
+                       "INSERT INTO %3(rowid, %4) VALUES (new.rowid, new.%4); END")
+            .arg(trigger(u"update"), t, index, c),
+    };
+}
+
+QString TrigramIndexName(const QString& table) { return table + QStringLiteral("_trigram"); }
+
+QStringList TrigramIndexedColumns(sqlite3* db, const QString& table) {
+    Statement schema(
+        db, "SELECT sql FROM sqlite_schema WHERE type = 'table' AND name = ? COLLATE NOCASE");
+    schema.bindText(1, TrigramIndexName(table));
+    if (!schema.step() || !schema.text(0).contains(QStringLiteral("fts5"), Qt::CaseInsensitive)) {
+        return {};
+    }
+    Statement info(
+        db, QStringLiteral("PRAGMA table_info(%1)").arg(QuoteIdentifier(TrigramIndexName(table))));
+    QStringList columns;
+    while (info.step()) columns.append(info.text(1));
+    return columns;
+}
+
+void CreateTrigramIndex(sqlite3* db, const QString& table, const QString& column) {
+    for (const QString& statement : TrigramIndexSchema(table, column)) exec(db, statement);
+    exec(db, QStringLiteral("INSERT INTO %1(%1) VALUES ('rebuild')")
+                 .arg(QuoteIdentifier(TrigramIndexName(table))));
 }
 
 QString TrigramQueryFor(const QString& likePattern) {
@@ -83,10 +91,10 @@ QString TrigramQueryFor(const QString& likePattern) {
 
 IndexCondition TrigramCondition(sqlite3* db, const QString& table, const QString& column,
                                 const QString& likePattern) {
-    if (!indexedColumns(db, table).contains(column, Qt::CaseInsensitive)) return {};
+    if (!TrigramIndexedColumns(db, table).contains(column, Qt::CaseInsensitive)) return {};
     const QString query = TrigramQueryFor(likePattern);
     if (query.isEmpty()) return {};
-    const QString index = QuoteIdentifier(indexName(table));
+    const QString index = QuoteIdentifier(TrigramIndexName(table));
     return {QStringLiteral("rowid IN (SELECT rowid FROM %1 WHERE %1 MATCH ?)").arg(index), query};
 }
 

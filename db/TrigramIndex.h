@@ -14,6 +14,17 @@ namespace quarrow {
 // scans are as fast as the engine's, and any tool can read and change it.
 void CreateTrigramIndex(sqlite3* db, const QString& table, const QString& column);
 
+// The statements that create a table's trigram index and its triggers,
+// exactly as CreateTrigramIndex writes them into the file's schema. The
+// engine writes a renamed table's new name into its triggers; `triggersOn`
+// names the table the triggers are on when that is not `table`.
+QStringList TrigramIndexSchema(const QString& table, const QString& column,
+                               const QString& triggersOn = {});
+// The index beside `table` ("<table>_trigram") and the columns it covers
+// (none when the table has no such index).
+QString TrigramIndexName(const QString& table);
+QStringList TrigramIndexedColumns(sqlite3* db, const QString& table);
+
 // The index query that narrows `column LIKE pattern` down to candidate rows:
 // every trigram of every run of three or more characters between the
 // wildcards, all required. Empty when the pattern has no such run, in which

@@ -2,8 +2,10 @@
 
 #include "db/Connection.h"
 #include "db/Query.h"
+#include "dialogs/BusyCursor.h"
 #include "dialogs/Dialogs.h"
 #include "dialogs/Errors.h"
+#include "dialogs/ShowModal.h"
 #include "shell/Endpoints.h"
 #include "shell/OpenInShell.h"
 #include "stores/DeviceCatalogue.h"
@@ -66,6 +68,8 @@ void TForm4::declareColours() {
 void TForm4::declareDataComponents() {
     ADOConnection1 = new Connection(DeviceCatalogueConnectionString(), this);
     ADOConnection1->setObjectName(QStringLiteral("ADOConnection1"));
+    ADOConnection1->setSlowWorkHandler(ShowBusyCursor);
+    connect(ADOConnection1, &Connection::noticed, this, &ShowPlainMessage);
     ADOQuery1 = new Query(ADOConnection1, QStringLiteral("ADOQuery1"), this);
     ADOQuery1->setSelect(QStringLiteral("device"));
     ADOQuery2 = new Query(ADOConnection1, QStringLiteral("ADOQuery2"), this);
@@ -88,6 +92,7 @@ void TForm4::connectHandlers() {
     };
     on(Button2, &TForm4::Button2Click);
     on(sButton1, &TForm4::sButton1Click);
+    on(Button3, &TForm4::Button3Click);
     Label1->installEventFilter(this);
 }
 
@@ -116,6 +121,7 @@ void TForm4::Button2Click() {
         DBGrid1->setFocus();
     }
 
+    const BusyScope busy;
     ADOConnection1->open();
     // A row still being changed in the grid is written, not lost, before its
     // result is replaced; a refused write ends the search here.
@@ -131,3 +137,5 @@ void TForm4::showCount(qint64 found) {
 void TForm4::sButton1Click() { OpenInShell(HardwareIdSiteUrl()); }
 
 void TForm4::Label1Click() { OpenInShell(HomePageUrl()); }
+
+void TForm4::Button3Click() { ShowOrUncover(deviceList_, this); }

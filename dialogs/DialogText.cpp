@@ -12,7 +12,45 @@ qsizetype characterLength(const QString& text, qsizetype i) {
     return 1;
 }
 
+// A run of characters without a blank longer than this gets a place to break.
+constexpr qsizetype kLongestUnbrokenRun = 100;
+constexpr QChar kZeroWidthSpace(0x200B);
+constexpr QChar kEllipsis(0x2026);
+
+bool breaksLine(QChar c) { return c == u'\r' || c == u'\n'; }
+
 }  // namespace
+
+QString ElideLongText(const QString& text, qsizetype most) {
+    if (text.size() <= most) return text;
+    qsizetype cut = most;
+    if (text.at(cut - 1).isHighSurrogate()) --cut;
+    return text.left(cut) + kEllipsis;
+}
+
+QString ShownMessageText(const QString& text) {
+    QString shown;
+    qsizetype lineStart = 0;
+    while (lineStart <= text.size()) {
+        qsizetype lineEnd = lineStart;
+        while (lineEnd < text.size() && !breaksLine(text.at(lineEnd))) ++lineEnd;
+        const QString line = ElideLongText(text.mid(lineStart, lineEnd - lineStart));
+        qsizetype run = 0;
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            const QChar c = line.at(i);
+            run = c.isSpace() ? 0 : run + 1;
+            if (run > kLongestUnbrokenRun && !c.isLowSurrogate()) {
+                shown += kZeroWidthSpace;
+                run = 1;
+            }
+            shown += c;
+        }
+        if (lineEnd == text.size()) break;
+        shown += text.at(lineEnd);
+        lineStart = lineEnd + 1;
+    }
+    return shown;
+}
 
 QString NormaliseLineBreaks(const QString& text) {
     QString result;

@@ -14,4 +14,15 @@ QString NormaliseLineBreaks(const QString& text);
 // and each line break becomes one.
 QString AccessKeyHtml(const QString& text);
 
+// Values are shown in full up to this many characters; a longer one is cut
+// there and ends in "…", so that no value can make a window lay out text for
+// seconds. The data itself is never changed.
+constexpr qsizetype kMostShownCharacters = 2000;
+QString ElideLongText(const QString& text, qsizetype most = kMostShownCharacters);
+
+// A message as a dialog shows it: every line elided, and runs without a
+// blank too long for any screen given invisible break opportunities, so
+// that they wrap instead of widening the dialog past the screen.
+QString ShownMessageText(const QString& text);
+
 }  // namespace quarrow

@@ -54,7 +54,7 @@ int execMessageBox(QWidget* owner, const QString& objectName, const QString& tex
     box->setProperty("messageText", text);
     box->setWindowTitle(caption);
     box->setTextFormat(Qt::PlainText);
-    box->setText(NormaliseLineBreaks(text));
+    box->setText(NormaliseLineBreaks(ShownMessageText(text)));
     box->setIcon(iconOf(flags));
     box->setProperty("iconKind", int(iconOf(flags)));
     box->setWindowModality(Qt::ApplicationModal);

@@ -39,4 +39,13 @@ void ShowModal(QWidget* window) {
     if (guard) guard->removeEventFilter(&watcher);
 }
 
+void ShowOrUncover(QWidget* window, QWidget* current) {
+    if (window == nullptr) return;
+    if (window->isVisible()) {
+        current->close();
+    } else {
+        ShowModal(window);
+    }
+}
+
 }  // namespace quarrow

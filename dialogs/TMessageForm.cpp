@@ -94,7 +94,7 @@ QLabel* TMessageForm::addMessage(const QString& text) {
     message->setProperty("messageText", text);
     message->setTextFormat(Qt::RichText);
     message->setTextInteractionFlags(Qt::NoTextInteraction);
-    message->setText(AccessKeyHtml(text));
+    message->setText(AccessKeyHtml(ShownMessageText(text)));
     message->ensurePolished();
 
     // The label breaks lines between words only: a word wider than the wrap

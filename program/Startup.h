@@ -4,8 +4,8 @@
 
 namespace quarrow {
 
-// Creates the four windows once, in order, with the main window shown
-// centred on the screen; the others stay hidden.
+// Creates the windows once, in order, with the main window shown centred on
+// the screen; the others stay hidden.
 void CreateWindowSet();
 
 // Runs Quarrow in an existing application object: creates the windows with

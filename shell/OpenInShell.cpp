@@ -34,6 +34,14 @@ void StartDesktopOpener(const QString& target) {
 #endif
 }
 
+bool DesktopRunsDeviceManagerScript() {
+#if defined(Q_OS_WIN)
+    return true;
+#else
+    return false;
+#endif
+}
+
 void SetShellLauncher(ShellLauncher newLauncher) {
     launcher() = newLauncher ? std::move(newLauncher) : ShellLauncher(StartDesktopOpener);
 }

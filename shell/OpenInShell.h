@@ -16,4 +16,9 @@ using ShellLauncher = std::function<void(const QString& target)>;
 void SetShellLauncher(ShellLauncher launcher);
 void StartDesktopOpener(const QString& target);
 
+// Whether the desktop runs the device-manager script dz.cmd, a Windows
+// command script. Elsewhere the script could at best be opened in an editor,
+// so the program shows its own list of the computer's devices instead.
+bool DesktopRunsDeviceManagerScript();
+
 }  // namespace quarrow

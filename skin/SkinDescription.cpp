@@ -194,9 +194,7 @@ SkinDescription SkinDescription::parse(const QByteArray& options, const QString&
 
     SkinDescription description;
     settings.beginGroup(QStringLiteral("SKIN"));
-    description.name = settings.value(QStringLiteral("Name")).toString();
     description.version = settings.value(QStringLiteral("Version")).toString();
-    description.author = settings.value(QStringLiteral("Author")).toString();
     settings.endGroup();
 
     for (const QString& group : groups) {

@@ -51,11 +51,10 @@ struct SkinLook {
 };
 
 // A skin's description, read from its Options.dat: an INI file with a group
-// [SKIN] (Name, Version, Author) and one group per section.
+// [SKIN] (Name, Version, Author; the program reports the version) and one
+// group per section.
 struct SkinDescription {
-    QString name;
     QString version;
-    QString author;
     // The sound groups: a group with any malformed entry is left out whole,
     // so that its controls keep the plain look.
     QList<SkinLook> looks;

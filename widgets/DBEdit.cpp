@@ -22,7 +22,9 @@ void DBEdit::refresh() {
     const Query* query = source_->query();
     const int column = query->fieldIndex(field_);
     const int row = query->currentRow();
-    setText(column >= 0 && row >= 0 ? query->value(row, column) : QString());
+    // The box keeps no more than its maximum length of any value; reading no
+    // more than that spares converting a huge value it would cut anyway.
+    setText(column >= 0 && row >= 0 ? query->valueHead(row, column, maxLength()) : QString());
 }
 
 }  // namespace quarrow

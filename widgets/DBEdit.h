@@ -13,7 +13,6 @@ class DBEdit : public QLineEdit {
 public:
     explicit DBEdit(QWidget* parent = nullptr);
     void bind(DataSource* source, const QString& field);
-    const QString& dataField() const { return field_; }
 
 private:
     void refresh();

@@ -1,5 +1,7 @@
 #include "DBGridModel.h"
 
+#include "dialogs/DialogText.h"
+
 #include "DataSource.h"
 #include "db/Query.h"
 
@@ -60,7 +62,10 @@ QVariant DBGridModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
         const int column = resultColumn(index.column());
-        return column >= 0 ? query()->value(index.row(), column) : QString();
+        if (column < 0) return QString();
+        // What the cell shows is cut short; what an editor gets stays whole.
+        if (role == Qt::EditRole) return query()->value(index.row(), column);
+        return ElideLongText(query()->valueHead(index.row(), column, kMostShownCharacters));
     }
     if (role == Qt::FontRole && columns_[index.column()].cellFont) {
         return *columns_[index.column()].cellFont;

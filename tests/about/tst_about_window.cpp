@@ -345,5 +345,5 @@ void AboutWindowTest::addressLabelOpensHomePageAndStaysOpen() {
              QStringList{QStringLiteral("http://") + QStringLiteral(QUARROW_HOME_HOST)});
 }
 
-QTEST_MAIN(AboutWindowTest)
+QUARROW_TEST_MAIN(AboutWindowTest)
 #include "tst_about_window.moc"

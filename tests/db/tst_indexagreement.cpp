@@ -114,5 +114,5 @@ void IndexAgreementTest::indexedSearchEqualsPlainScan() {
     QVERIFY(nonEmpty > 1000);
 }
 
-QTEST_MAIN(IndexAgreementTest)
+QUARROW_TEST_MAIN(IndexAgreementTest)
 #include "tst_indexagreement.moc"

@@ -315,5 +315,5 @@ void KilledWritesTest::confirmedWritesSurviveKills() {
     QVERIFY(tally.confirmed > 0);
 }
 
-QTEST_GUILESS_MAIN(KilledWritesTest)
+QUARROW_TEST_MAIN(KilledWritesTest)
 #include "tst_killed_writes.moc"

@@ -288,5 +288,5 @@ void VendorLinksTest::addressLabelOpensHomePage() {
              QStringList{QStringLiteral("http://") + QStringLiteral(QUARROW_HOME_HOST)});
 }
 
-QTEST_MAIN(VendorLinksTest)
+QUARROW_TEST_MAIN(VendorLinksTest)
 #include "tst_vendor_links.moc"

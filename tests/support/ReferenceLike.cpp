@@ -2,7 +2,10 @@
 
 #include "db/IndexFolding.h"
 
-namespace quarrow::fuzz {
+#include <QByteArray>
+#include <algorithm>
+
+namespace quarrow::test {
 
 namespace {
 
@@ -37,6 +40,7 @@ char32_t folded(char32_t c) { return c >= kRawByte ? c : IndexFold(c); }
 std::vector<Token> tokens(std::string_view pattern, char32_t escape) {
     const std::vector<char32_t> chars = DecodeUtf8(pattern);
     std::vector<Token> out;
+    out.reserve(chars.size());
     for (std::size_t i = 0; i < chars.size(); ++i) {
         const char32_t c = chars[i];
         if (escape != 0 && c == escape) {
@@ -74,6 +78,7 @@ char32_t DecodeUtf8At(std::string_view bytes, std::size_t& i) {
 
 std::vector<char32_t> DecodeUtf8(std::string_view bytes) {
     std::vector<char32_t> out;
+    out.reserve(bytes.size());
     std::size_t i = 0;
     while (i < bytes.size()) out.push_back(DecodeUtf8At(bytes, i));
     return out;
@@ -105,8 +110,18 @@ bool ReferenceLike(std::string_view pattern, std::string_view text, char32_t esc
             }
         }
         rest.swap(here);
+        // From nowhere does the rest of the pattern match, and no token
+        // before it can change that: a long pattern ends early.
+        if (std::none_of(rest.begin(), rest.end(), [](char can) { return can != 0; })) return false;
     }
     return rest[0] != 0;
 }
 
-}  // namespace quarrow::fuzz
+bool ReferenceLike(const QString& pattern, const QString& text) {
+    const QByteArray p = pattern.toUtf8();
+    const QByteArray t = text.toUtf8();
+    return ReferenceLike(std::string_view(p.constData(), std::size_t(p.size())),
+                         std::string_view(t.constData(), std::size_t(t.size())), 0);
+}
+
+}  // namespace quarrow::test
