@@ -116,8 +116,8 @@ void Connection::openFile() {
         const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
                           SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_PRIVATECACHE;
         if (sqlite3_open_v2(nativePath.constData(), &db, flags,
-                            fileAccess_ == FileAccess::ReadAhead ? ReadAheadVfsName()
-                                                                 : nullptr) != SQLITE_OK) {
+                            fileAccess_ == FileAccess::ReadAhead ? ReadAheadVfsName() : nullptr) !=
+            SQLITE_OK) {
             ThrowEngineError(db);
         }
         sqlite3_busy_timeout(db, kBusyTimeoutMs);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ConnectionString.h"
 #include "CatalogueFile.h"
+#include "ConnectionString.h"
 #include "FileShareLock.h"
 
 #include <QElapsedTimer>

@@ -17,6 +17,9 @@ namespace {
 // A device chosen in the device list: the unknown-device window searches
 // for its code, with its lookup ticks as they are, and shows the result.
 void SearchDeviceCode(const QString& code) {
+    // The list can be opened from the main window before the unknown-device
+    // window was ever shown.
+    Form4->makeContents();
     Form4->Edit1->setText(code);
     Form4->Button2->click();
     ShowOrUncover(Form4, Form5);

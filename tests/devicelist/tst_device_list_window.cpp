@@ -265,6 +265,7 @@ void DeviceListWindowTest::enterAndDoubleClickSearchTheUnknownDeviceWindow() {
     QFETCH(bool, vendorLookup);
     QFETCH(QString, code);
     QFETCH(QStringList, found);
+    Form4->makeContents();
     Form4->CheckBox1->setChecked(deviceLookup);
     Form4->CheckBox2->setChecked(vendorLookup);
 
@@ -438,6 +439,7 @@ void DeviceListWindowTest::missingCatalogueStillListsTheDevices() {
 void DeviceListWindowTest::catalogueHeldByTheUnknownDeviceWindow() {
     // The unknown-device window's connection keeps other writers out of
     // dev.mdb; the list only reads, and reads beside it.
+    Form4->makeContents();
     Form4->Edit1->setText(QStringLiteral("VEN_"));
     QTest::mouseClick(Form4->Button2, Qt::LeftButton);
     QVERIFY(Form4->ADOConnection1->isOpen());
