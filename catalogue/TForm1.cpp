@@ -245,7 +245,7 @@ QString TForm1::notFoundQuestion(bool fromDoubleClick) const {
 
 void TForm1::offerCatalogueSearch(const QString& question) {
     if (AppMessageBox(question, kNotFoundCaption, kQuestionFlags) == IDOK) {
-        OpenInShell(CatalogueSearchUrl() + Edit1->text());
+        OpenInShell(WithQueryText(CatalogueSearchUrl(), Edit1->text()));
     }
 }
 
@@ -270,7 +270,7 @@ void TForm1::DBGrid1DblClick() {
 
 void TForm1::Button5Click() {
     if (!Edit1->text().isEmpty()) {
-        OpenInShell(CatalogueSearchUrl() + Edit1->text());
+        OpenInShell(WithQueryText(CatalogueSearchUrl(), Edit1->text()));
     } else {
         sEdit1->setText(kEnterQuery);
     }

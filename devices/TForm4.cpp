@@ -110,9 +110,9 @@ void TForm4::Button2Click() {
     }
     // The lookups go out before the catalogue is touched, so they happen
     // even when it cannot be opened.
-    if (CheckBox1->isChecked()) OpenInShell(DeviceLookupUrl() + text);
+    if (CheckBox1->isChecked()) OpenInShell(WithQueryText(DeviceLookupUrl(), text));
     if (CheckBox2->isChecked()) {
-        OpenInShell(VendorLookupUrl() + text);
+        OpenInShell(WithQueryText(VendorLookupUrl(), text));
     } else {
         DBGrid1->setFocus();
     }
