@@ -2,6 +2,7 @@
 
 #include "db/Connection.h"
 #include "db/Query.h"
+#include "dialogs/AccessibleWindow.h"
 #include "dialogs/BusyCursor.h"
 #include "dialogs/Dialogs.h"
 #include "dialogs/Errors.h"
@@ -46,6 +47,7 @@ QFont titleFont(int pointSize) {
 }  // namespace
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+    DeclareAccessibleWindow(this);
     setupUi(this);
     Image1->setPixmap(MakerLogo());
     QApplication::setWindowIcon(ProgramIcon());

@@ -2,6 +2,7 @@
 
 #include "db/Connection.h"
 #include "db/Query.h"
+#include "dialogs/AccessibleWindow.h"
 #include "dialogs/BusyCursor.h"
 #include "dialogs/Dialogs.h"
 #include "dialogs/Errors.h"
@@ -25,6 +26,7 @@ const QString kEnterQuery = QStringLiteral("Внимание ! Введите п
 }  // namespace
 
 TForm4::TForm4(QWidget* parent) : QWidget(parent) {
+    DeclareAccessibleWindow(this);
     setupUi(this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
