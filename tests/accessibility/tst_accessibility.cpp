@@ -7,6 +7,7 @@
 #include "catalogue/TForm1.h"
 #include "devices/TForm4.h"
 #include "devices/TForm5.h"
+#include "dialogs/DeferredWindow.h"
 #include "dialogs/ShowModal.h"
 #include "hardware/SysfsReader.h"
 #include "program/Startup.h"
@@ -167,6 +168,12 @@ void AccessibilityTest::init() {
            QStringLiteral("drivers.example/a.zip"), QString(), QStringLiteral("2026.12")}}});
     CreateWindowSet();
     QVERIFY(QTest::qWaitForWindowExposed(Form1));
+    // The cases look at controls of windows before showing them, which would make them.
+    for (DeferredWindow* window :
+         {static_cast<DeferredWindow*>(Form2), static_cast<DeferredWindow*>(Form3),
+          static_cast<DeferredWindow*>(Form4)}) {
+        window->makeContents();
+    }
     Form5->setDeviceReader([this] { return ReadSysfsDevices(computer_->root()); });
 }
 
