@@ -258,6 +258,7 @@ struct Comparison {
     QString yardstickName;
     std::string quarrowName;
     std::string yardstickRun;
+    double mostTimesYardstick = 1.0;  // the goal: at most this many times the yardstick
 };
 
 std::vector<Comparison>& comparisons() {
@@ -296,12 +297,16 @@ void registerRun(const std::string& name, Measure measure, const Subject& subjec
         ->Unit(benchmark::kMillisecond);
 }
 
-void compare(const QString& target, const Subject& subject, const QString& text, bool selective) {
+void compare(const QString& target, const Subject& subject, const QString& text, bool selective,
+             double mostTimesYardstick = 1.0) {
     const std::string base =
         (target + u'/' + subject.name + QStringLiteral("/\"") + text + u'"').toStdString();
-    Comparison c{target, QStringLiteral("%1, \"%2\"").arg(subject.name, text),
+    Comparison c{target,
+                 QStringLiteral("%1, \"%2\"").arg(subject.name, text),
                  selective ? QStringLiteral("rg -c -i") : QStringLiteral("SQLite LIKE"),
-                 base + "/quarrow", base + (selective ? "/rg" : "/sqlite-like")};
+                 base + "/quarrow",
+                 base + (selective ? "/rg" : "/sqlite-like"),
+                 mostTimesYardstick};
     registerRun(c.quarrowName, quarrowSearch, subject, text);
     registerRun(c.yardstickRun, selective ? ripgrepCount : builtinLike, subject, text);
     if (withFileAccessVariants) {
@@ -321,6 +326,11 @@ QStringList texts(std::initializer_list<const char16_t*> list) {
     return all;
 }
 
+// Short texts scan the whole table: never slower than the engine's own LIKE,
+// and on the largest catalogues, where a scan is long enough to notice, well
+// under it.
+double shortTextGoal(qint64 rows) { return rows >= 1'000'000 ? 0.6 : 1.0; }
+
 void registerAll() {
     const QStringList driverSelective = texts({u"7300 GT", u"RTL8111", u"ноутбук", u"НОУТБУК"});
     const QStringList driverShort = texts({u"a", u"gt", u"%", u"73_0"});
@@ -332,13 +342,17 @@ void registerAll() {
                               [rows] { return DriverCatalogue(rows); }};
         for (const QString& text : driverSelective)
             compare(QStringLiteral("1"), drivers, text, true);
-        for (const QString& text : driverShort) compare(QStringLiteral("2"), drivers, text, false);
+        for (const QString& text : driverShort) {
+            compare(QStringLiteral("2"), drivers, text, false, shortTextGoal(rows));
+        }
     }
     const Subject mixed{QStringLiteral("vek.mdb %1 rows, Latin and Cyrillic in every name")
                             .arg(Thousands(kMixedScriptRows)),
                         &mainWindow(), [] { return MixedScriptDriverCatalogue(kMixedScriptRows); }};
     for (const QString& text : driverSelective) compare(QStringLiteral("1"), mixed, text, true);
-    for (const QString& text : driverShort) compare(QStringLiteral("2"), mixed, text, false);
+    for (const QString& text : driverShort) {
+        compare(QStringLiteral("2"), mixed, text, false, shortTextGoal(kMixedScriptRows));
+    }
     const Subject shipped{QStringLiteral("dev.mdb shipped"), &deviceWindow(),
                           [] { return ShippedDeviceCatalogue(); }};
     const Subject large{QStringLiteral("dev.mdb %1 rows").arg(Thousands(kLargeDeviceRows)),
@@ -395,9 +409,12 @@ QList<ResultRow> tableRows(const std::vector<Comparison>& all,
             description += QStringLiteral(" (%1 counts %2)")
                                .arg(c.yardstickName, Thousands(qint64(theirs.found)));
         }
-        rows.append({c.target, description, Milliseconds(ours.ms),
-                     Milliseconds(theirs.ms) + QStringLiteral(" (") + c.yardstickName + u')',
-                     Ratio(ours.ms, theirs.ms), ours.ms <= theirs.ms});
+        QString yardstick = Milliseconds(theirs.ms) + QStringLiteral(" (") + c.yardstickName;
+        if (c.mostTimesYardstick != 1.0) {
+            yardstick += QStringLiteral("; at most x%1").arg(c.mostTimesYardstick);
+        }
+        rows.append({c.target, description, Milliseconds(ours.ms), yardstick + u')',
+                     Ratio(ours.ms, theirs.ms), ours.ms <= c.mostTimesYardstick * theirs.ms});
     }
     return rows;
 }
