@@ -1,0 +1,572 @@
+#!/usr/bin/env bash
+# Cross-builds Quarrow for 64-bit Windows on a Debian machine, with Debian's
+# MinGW-w64 compilers.
+#
+#   scripts/build-windows.sh          the libraries, then Quarrow (the Quarrow
+#                                     part is not written yet)
+#   scripts/build-windows.sh deps     only the libraries
+#   scripts/build-windows.sh --check  with the libraries already built: build
+#                                     Quarrow and run its tests under Wine (not
+#                                     written yet); without them: say so, exit 0
+#
+# The libraries Quarrow links (zlib, SQLite, libzip and Qt) are built from
+# Debian's own source packages, so that the Windows program runs the same
+# library code, patched the same way, as the Linux one. They go into a cache
+# outside the tree, QUARROW_WINDOWS_CACHE (default ~/.cache/quarrow-windows),
+# because Qt alone takes more than half an hour on two cores. Each library's
+# folder there holds build-key.txt: the source package's version, the
+# toolchain's versions and the options it was built with. A run rebuilds a
+# library only when that text would change.
+set -euo pipefail
+
+usage() {
+  sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
+}
+
+command=all
+case "${1:-}" in
+  "") ;;
+  deps) command=deps ;;
+  --check) command=check ;;
+  -h | --help) usage; exit 0 ;;
+  *) usage >&2; exit 2 ;;
+esac
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+# Qt writes its install prefix into the files it installs (qt-cmake among
+# them), so the cache must be named by an absolute path.
+cache=$(realpath -m "${QUARROW_WINDOWS_CACHE:-$HOME/.cache/quarrow-windows}")
+
+target=x86_64-w64-mingw32
+cc=$target-gcc-posix
+# Two cores here; the lowest priority leaves the machine usable meanwhile.
+jobs=2
+slow=(nice -n 19)
+
+# ---------------------------------------------------------------- reporting
+
+step_names=()
+step_times=()
+current_step=""
+step_started=0
+
+now_ms() { date +%s%3N; }
+
+duration() {
+  local ms=$1
+  if [ "$ms" -lt 60000 ]; then
+    printf '%d.%d s' $((ms / 1000)) $((ms % 1000 / 100))
+  else
+    printf '%d min %d s' $((ms / 60000)) $((ms % 60000 / 1000))
+  fi
+}
+
+step_begin() {
+  current_step=$1
+  step_started=$(now_ms)
+  echo
+  echo "==> $current_step"
+}
+
+step_end() {
+  local took=$(($(now_ms) - step_started))
+  step_names+=("$current_step")
+  step_times+=("$took")
+  echo "<== $current_step: $(duration "$took")"
+  current_step=""
+}
+
+on_exit() {
+  local status=$?
+  if [ "$status" -ne 0 ] && [ -n "$current_step" ]; then
+    echo >&2
+    echo "build-windows.sh: failed in step '$current_step' (exit $status)" >&2
+    echo "  the unfinished work, if any, is in $cache/work" >&2
+  fi
+}
+trap on_exit EXIT
+
+die() {
+  echo "build-windows.sh: $*" >&2
+  exit 1
+}
+
+# ---------------------------------------------------------------- packages
+
+# What this script needs from Debian, and why. Like scripts/setup.sh, only the
+# missing ones are installed.
+declare -A package_reason=(
+  [g++-mingw-w64-x86-64-posix]="the Windows compilers; the posix thread variant, which has std::thread and std::mutex"
+  [qt6-base-dev-tools]="moc, rcc and uic of the same Qt version, run on this machine while building Qt for Windows"
+  [qt6-base-dev]="the CMake files that describe those host tools to Qt's build (QT_HOST_PATH)"
+  [dpkg-dev]="dpkg-source, to unpack Debian's source packages with their patches"
+  [xz-utils]="Debian's source archives are xz-compressed"
+  [bzip2]="zlib's source archive is bzip2-compressed"
+  [cmake]="builds Qt and libzip"
+  [ninja-build]="builds Qt and libzip"
+  [make]="generates SQLite's single-file source from Debian's source tree"
+  [gcc]="compiles SQLite's source generators (lemon, mkkeywordhash) for this machine"
+  [tcl]="runs SQLite's source generators (mksqlite3c.tcl)"
+  [wine64]="runs the Windows programs and tests on this machine"
+  [xvfb]="an X display for programs run under Wine"
+  [xauth]="used by xvfb-run"
+  [zip]="packs the portable folder"
+)
+
+install_packages() {
+  local missing=() p
+  for p in "${!package_reason[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$p")
+    fi
+  done
+  if [ ${#missing[@]} -eq 0 ]; then
+    echo "All needed Debian packages are installed."
+    return
+  fi
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  echo "Installing Debian packages:"
+  for p in "${missing[@]}"; do
+    echo "  $p: ${package_reason[$p]}"
+  done
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# ---------------------------------------------------------------- version keys
+
+toolchain_file=$cache/toolchain/mingw-w64-x86_64.cmake
+
+toolchain_key() {
+  local versions
+  versions=$(dpkg-query -W -f='${Package} ${Version}, ' \
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
+    gcc-mingw-w64-x86-64-posix-runtime binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev)
+  echo "toolchain: ${versions%, }"
+  echo "toolchain file: sha256 $(sha256sum <"$repo/cmake/mingw-w64-x86_64.cmake" | cut -d' ' -f1)"
+}
+
+# key NAME: the text build-key.txt of NAME must hold for the build to be kept.
+key() {
+  local name=$1
+  echo "# Written by scripts/build-windows.sh after building $name; $name is"
+  echo "# rebuilt whenever the text below would change."
+  echo "source: ${source_package[$name]} ${source_version[$name]}"
+  toolchain_key
+  case $name in
+    sqlite3) echo "options: amalgamation; Debian's CFLAGS from debian/rules; ${sqlite_extra[*]}" ;;
+    libzip) echo "options: ${libzip_options[*]}"
+            echo "zlib: $(key zlib | sha256sum | cut -d' ' -f1)" ;;
+    qt) echo "host tools: qt6-base-dev-tools $(dpkg-query -W -f='${Version}' qt6-base-dev-tools)"
+        echo "options: ${qt_options[*]}" ;;
+  esac
+}
+
+is_built() {
+  local name=$1
+  [ -f "$cache/$name/build-key.txt" ] && [ "$(cat "$cache/$name/build-key.txt")" = "$(key "$name")" ]
+}
+
+mark_built() {
+  local name=$1
+  key "$name" >"$cache/$name/build-key.txt.new"
+  mv "$cache/$name/build-key.txt.new" "$cache/$name/build-key.txt"
+}
+
+# ---------------------------------------------------------------- sources
+
+# Source packages come through a private apt configuration: a deb-src line of
+# the archive and release suite that the machine's own binary packages come
+# from, with lists of its own. The machine's apt sources stay as they are.
+aptdir=$cache/apt
+apt_options=(
+  -o "Dir::Etc::sourcelist=$aptdir/sources.list"
+  -o Dir::Etc::sourceparts=-
+  -o "Dir::State::Lists=$aptdir/lists"
+  -o "Dir::Cache=$aptdir/cache"
+)
+# apt's download user cannot enter a home folder that is private to root.
+if [ "$(id -u)" -eq 0 ]; then apt_options+=(-o APT::Sandbox::User=root); fi
+
+declare -A source_package=([zlib]=zlib [sqlite3]=sqlite3 [libzip]=libzip [qt]=qt6-base)
+declare -A source_version=()
+declare -A source_request=()
+
+# The release suite only: the updates and security suites of debian.sources
+# are left out because their pools are not always mirrored (here,
+# debian-security answered 404 for zlib's source), and the release suite
+# carries the point-release versions the machine's binaries have.
+private_sources_line() {
+  local file=/etc/apt/sources.list.d/debian.sources
+  [ -r "$file" ] || die "$file is missing: cannot tell which Debian archive this machine uses"
+  awk '
+    BEGIN { RS = ""; FS = "\n" }
+    {
+      types = uris = suites = comps = signed = ""; enabled = "yes"
+      for (i = 1; i <= NF; i++) {
+        line = $i
+        if (line ~ /^#/) continue
+        field = tolower(substr(line, 1, index(line, ":") - 1))
+        value = substr(line, index(line, ":") + 1)
+        gsub(/^[ \t]+|[ \t]+$/, "", value)
+        if (field == "types") types = value
+        else if (field == "uris") uris = value
+        else if (field == "suites") suites = value
+        else if (field == "components") comps = value
+        else if (field == "signed-by") signed = value
+        else if (field == "enabled") enabled = tolower(value)
+      }
+      if (enabled == "no" || (" " types " ") !~ / deb /) next
+      split(uris, u, /[ \t]+/); split(suites, s, /[ \t]+/)
+      options = signed != "" ? "[signed-by=" signed "] " : ""
+      print "deb-src " options u[1] " " s[1] " " (comps != "" ? comps : "main")
+      exit
+    }' "$file"
+}
+
+# The private lists are fetched again whenever the machine's own lists are
+# newer than them, so source and binary versions come from the same view of
+# the archive; otherwise a run needs no network once everything is built.
+refresh_private_lists() {
+  local line
+  line=$(private_sources_line)
+  [ -n "$line" ] || die "no binary 'deb' entry in /etc/apt/sources.list.d/debian.sources"
+  mkdir -p "$aptdir/lists/partial" "$aptdir/cache"
+  local stale=no
+  if [ ! -f "$aptdir/sources.list" ] || [ "$(cat "$aptdir/sources.list")" != "$line" ]; then
+    echo "$line" >"$aptdir/sources.list"
+    stale=yes
+  fi
+  if [ ! -f "$aptdir/updated" ] || ! compgen -G "$aptdir/lists/*_Sources*" >/dev/null; then
+    stale=yes
+  elif [ -n "$(find /var/lib/apt/lists -maxdepth 1 -name '*Release' -newer "$aptdir/updated" 2>/dev/null)" ]; then
+    stale=yes
+  fi
+  echo "Private apt sources: $line"
+  if [ $stale = yes ]; then
+    apt-get "${apt_options[@]}" update
+    touch "$aptdir/updated"
+  else
+    echo "Private source lists are current (fetched $(date -r "$aptdir/updated" '+%F %T'))."
+  fi
+}
+
+# Qt's host tools must be the same Qt version as the Qt being built, so Qt's
+# source is taken at exactly the installed tools' version.
+resolve_source_versions() {
+  local host_qt host_qt_dev
+  host_qt=$(dpkg-query -W -f='${source:Version}' qt6-base-dev-tools)
+  host_qt_dev=$(dpkg-query -W -f='${source:Version}' qt6-base-dev)
+  [ "$host_qt" = "$host_qt_dev" ] ||
+    die "qt6-base-dev-tools ($host_qt) and qt6-base-dev ($host_qt_dev) differ; install the same version of both"
+  source_request=([zlib]=zlib [sqlite3]=sqlite3 [libzip]=libzip [qt]="qt6-base=$host_qt")
+
+  local uris name pkg dsc
+  if ! uris=$(apt-get "${apt_options[@]}" source --print-uris "${source_request[@]}" 2>&1); then
+    echo "$uris" >&2
+    die "the private source lists lack one of: ${source_request[*]}"
+  fi
+  for name in "${!source_package[@]}"; do
+    pkg=${source_package[$name]}
+    dsc=$(grep -o "^'[^']*' ${pkg}_[^ ]*\.dsc " <<<"$uris" | awk '{ print $2 }' | head -n 1)
+    [ -n "$dsc" ] || die "no source package $pkg in the private source lists"
+    dsc=${dsc#"${pkg}_"}
+    source_version[$name]=${dsc%.dsc}
+  done
+  [ "${source_version[qt]}" = "${host_qt#*:}" ] ||
+    die "Qt's source is ${source_version[qt]} but the host tools are $host_qt"
+}
+
+# unpack NAME: fetches NAME's source package (apt skips files it already has
+# and checks their hashes against the signed lists) and unpacks it with
+# Debian's patches applied into $cache/work/NAME/src.
+unpack() {
+  local name=$1 pkg=${source_package[$1]} version=${source_version[$1]}
+  local log=$cache/downloads/apt-get-source.log
+  mkdir -p "$cache/downloads"
+  if ! (cd "$cache/downloads" &&
+        apt-get "${apt_options[@]}" source --download-only "${source_request[$name]}") >"$log" 2>&1; then
+    cat "$log" >&2
+    die "could not download $pkg $version"
+  fi
+  # apt's advice to clone the packaging repository is not for us.
+  grep -v '^NOTICE\|salsa\.debian\.org\|^Please use:\|^git clone\|^to retrieve' "$log" || true
+  [ -f "$cache/downloads/${pkg}_$version.dsc" ] || die "apt fetched no ${pkg}_$version.dsc"
+  rm -rf "$cache/work/$name"
+  mkdir -p "$cache/work/$name"
+  dpkg-source -x "$cache/downloads/${pkg}_$version.dsc" "$cache/work/$name/src"
+}
+
+# ---------------------------------------------------------------- builds
+
+build_runtime() {
+  # Whatever the compilers build needs these DLLs at run time; the portable
+  # folder and the Wine runs take them from here.
+  local dir=$cache/mingw-runtime/bin dll path
+  rm -rf "$cache/mingw-runtime"
+  mkdir -p "$dir"
+  for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
+    path=$($target-g++-posix -print-file-name="$dll")
+    [ -f "$path" ] || die "the toolchain has no $dll"
+    cp "$path" "$dir/"
+    echo "  $path"
+  done
+}
+
+build_zlib() {
+  unpack zlib
+  local src=$cache/work/zlib/src prefix=$cache/zlib
+  # Debian's source leaves out zlib's win32/ folder (its resource and
+  # makefile), which zlib's own CMake build needs on MinGW, so the fifteen
+  # files are compiled here. ZLIB_DLL exports exactly zlib's API, and the DLL
+  # takes the usual Windows names.
+  local files=() file
+  for file in adler32 compress crc32 deflate gzclose gzlib gzread gzwrite \
+              infback inffast inflate inftrees trees uncompr zutil; do
+    files+=("$src/$file.c")
+  done
+  rm -rf "$prefix"
+  mkdir -p "$prefix/bin" "$prefix/lib" "$prefix/include" "$cache/work/zlib/build"
+  (cd "$cache/work/zlib/build" &&
+    "${slow[@]}" "$cc" -O2 -Wall -DZLIB_DLL -shared -I"$src" \
+      "${files[@]}" \
+      -o zlib1.dll -Wl,--out-implib,libz.dll.a 2>&1) || die "zlib did not compile"
+  cp "$cache/work/zlib/build/zlib1.dll" "$prefix/bin/"
+  cp "$cache/work/zlib/build/libz.dll.a" "$prefix/lib/"
+  cp "$src/zlib.h" "$src/zconf.h" "$prefix/include/"
+  mark_built zlib
+  rm -rf "$cache/work/zlib"
+}
+
+# Beyond Debian's CFLAGS, its configure switches these on (--enable-fts4,
+# --enable-fts5 and the default math functions); Quarrow's search depends on
+# FTS5 with the trigram tokenizer.
+sqlite_extra=(-DSQLITE_ENABLE_FTS4 -DSQLITE_ENABLE_FTS5 -DSQLITE_ENABLE_MATH_FUNCTIONS)
+
+build_sqlite3() {
+  unpack sqlite3
+  local src=$cache/work/sqlite3/src gen=$cache/work/sqlite3/amalgamation prefix=$cache/sqlite3
+  # The same compile-time options as Debian's Linux library, read from the
+  # debian/rules of this very version: some of them (UPDATE ... LIMIT) change
+  # the generated parser, and the column metadata API is one of them.
+  local debian_flags
+  debian_flags=$(sed -n '/^export CFLAGS += /,/[^\\]$/p' "$src/debian/rules" |
+    grep -o -- '-DSQLITE_[A-Za-z0-9_]*\(=[^ \\]*\)\{0,1\}' | tr '\n' ' ')
+  case " $debian_flags " in
+    *" -DSQLITE_ENABLE_COLUMN_METADATA "*) ;;
+    *) die "could not read SQLite's compile options from $src/debian/rules" ;;
+  esac
+  echo "Debian's SQLite options: $debian_flags"
+  echo "Added: ${sqlite_extra[*]}"
+  # shellcheck disable=SC2206
+  local flags=(-O2 -fno-strict-aliasing $debian_flags "${sqlite_extra[@]}")
+
+  # Debian's source is SQLite's full tree; the single-file sqlite3.c is
+  # generated from it on this machine, with the options above given to the
+  # parser generator.
+  mkdir -p "$gen"
+  (cd "$gen" &&
+    "${slow[@]}" "$src/configure" CFLAGS="${flags[*]}" --disable-tcl \
+      --enable-threadsafe --enable-load-extension --enable-json --enable-fts4 --enable-fts5 >configure.log &&
+    "${slow[@]}" make -j"$jobs" sqlite3.c sqlite3.h >make.log 2>&1) ||
+    { tail -n 30 "$gen/configure.log" "$gen/make.log" >&2 || true; die "could not generate sqlite3.c"; }
+
+  rm -rf "$prefix"
+  mkdir -p "$prefix/bin" "$prefix/lib" "$prefix/include"
+  # Only the API is exported; programs use sqlite3.h unchanged.
+  (cd "$gen" &&
+    "${slow[@]}" "$cc" "${flags[@]}" '-DSQLITE_API=__declspec(dllexport)' -shared sqlite3.c \
+      -o sqlite3.dll -Wl,--out-implib,libsqlite3.dll.a) || die "sqlite3.dll did not compile"
+  cp "$gen/sqlite3.dll" "$prefix/bin/"
+  cp "$gen/libsqlite3.dll.a" "$prefix/lib/"
+  cp "$gen/sqlite3.h" "$gen/sqlite3ext.h" "$prefix/include/"
+  mark_built sqlite3
+  rm -rf "$cache/work/sqlite3"
+}
+
+# zlib is libzip's only dependency here: the crypto, bzip2, lzma and zstd
+# back ends would each need another library, and Quarrow reads plain deflated
+# skins. (ENABLE_ZSTD only exists from libzip 1.8 on.)
+libzip_options=(
+  -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON
+  -DENABLE_COMMONCRYPTO=OFF -DENABLE_GNUTLS=OFF -DENABLE_MBEDTLS=OFF
+  -DENABLE_OPENSSL=OFF -DENABLE_WINDOWS_CRYPTO=OFF
+  -DENABLE_BZIP2=OFF -DENABLE_LZMA=OFF -DENABLE_ZSTD=OFF
+  -DBUILD_TOOLS=OFF -DBUILD_REGRESS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOC=OFF
+)
+
+build_libzip() {
+  unpack libzip
+  local src=$cache/work/libzip/src build=$cache/work/libzip/build prefix=$cache/libzip
+  rm -rf "$prefix"
+  "${slow[@]}" cmake -S "$src" -B "$build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain_file" \
+    -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DZLIB_INCLUDE_DIR="$cache/zlib/include" \
+    -DZLIB_LIBRARY="$cache/zlib/lib/libz.dll.a" \
+    "${libzip_options[@]}"
+  "${slow[@]}" cmake --build "$build" --parallel "$jobs"
+  cmake --install "$build"
+  mark_built libzip
+  rm -rf "$cache/work/libzip"
+}
+
+# Only the parts of Qt that Quarrow uses: Core, Gui, Widgets and Test, the
+# windows, offscreen (for the tests) and minimal platform plugins and the
+# image plugins. Reasons for each switch:
+qt_options=(
+  -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON
+  -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF
+  # Modules Quarrow does not use. Quarrow talks to SQLite itself, and
+  # Debian's source has no bundled SQLite for Qt Sql anyway.
+  -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF
+  -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF
+  # The Windows platform plugin's tablet support needs src/3rdparty/wintab,
+  # which Debian's source leaves out.
+  -DFEATURE_tabletevent=OFF
+  # The direct2d platform plugin is not shipped; windows is.
+  -DFEATURE_direct2d=OFF
+  # Debian's cross-building patch turns the Android deployment tool on for
+  # every cross build.
+  -DFEATURE_androiddeployqt=OFF
+  # Qt's own copies in src/3rdparty, all present in Debian's source, so that
+  # nothing of the build machine or of the MinGW root is picked up; zstd has
+  # no copy there and is left out.
+  -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF
+  -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF
+  -DFEATURE_system_pcre2=OFF -DFEATURE_system_doubleconversion=OFF
+  -DFEATURE_system_textmarkdownreader=OFF -DFEATURE_zstd=OFF
+  -DFEATURE_pkg_config=OFF
+)
+# OpenGL stays as it is (dynamic): without it the Windows platform plugin of
+# Qt 6.4.2 does not compile.
+
+build_qt() {
+  unpack qt
+  local src=$cache/work/qt/src build=$cache/work/qt/build prefix=$cache/qt
+  local missing=() dir
+  for dir in freetype harfbuzz-ng libjpeg libpng pcre2 zlib double-conversion md4c; do
+    [ -d "$src/src/3rdparty/$dir" ] || missing+=("$dir")
+  done
+  [ ${#missing[@]} -eq 0 ] || die "Debian's Qt source lacks src/3rdparty/{${missing[*]}}"
+  local host_multiarch
+  host_multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+  rm -rf "$prefix"
+  # Linux pkg-config files must not leak into a Windows build.
+  env -u PKG_CONFIG_PATH "${slow[@]}" cmake -S "$src" -B "$build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain_file" \
+    -DQT_HOST_PATH=/usr \
+    -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$host_multiarch/cmake" \
+    -DCMAKE_INSTALL_PREFIX="$prefix" \
+    "${qt_options[@]}"
+  # Everything the configure step enabled: the install step needs the
+  # entry-point library and every plugin.
+  "${slow[@]}" cmake --build "$build" --parallel "$jobs"
+  cmake --install "$build"
+  mark_built qt
+  rm -rf "$cache/work/qt"
+}
+
+# build NAME: builds NAME unless its build-key.txt already matches.
+build() {
+  local name=$1
+  step_begin "$name ${source_version[$name]}"
+  if is_built "$name"; then
+    echo "Already built in $cache/$name."
+  else
+    "build_$name"
+  fi
+  step_end
+}
+
+# ---------------------------------------------------------------- summary
+
+summary() {
+  echo
+  echo "Cache: $cache"
+  local name
+  for name in zlib sqlite3 libzip qt; do
+    [ -f "$cache/$name/build-key.txt" ] || continue
+    printf '  %-8s %-28s %s\n' "$name" "$(sed -n 's/^source: //p' "$cache/$name/build-key.txt")" \
+      "$(du -sh "$cache/$name" | cut -f1)"
+  done
+  echo "DLLs:"
+  (cd "$cache" && find mingw-runtime zlib sqlite3 libzip qt/bin qt/plugins -name '*.dll' 2>/dev/null | sort |
+    while read -r dll; do printf '  %-52s %6s\n' "$dll" "$(du -h "$dll" | cut -f1)"; done) || true
+  echo "Times:"
+  local i
+  for i in "${!step_names[@]}"; do
+    printf '  %-30s %s\n' "${step_names[$i]}" "$(duration "${step_times[$i]}")"
+  done
+}
+
+# ---------------------------------------------------------------- commands
+
+deps_present() {
+  local name
+  command -v "$cc" >/dev/null 2>&1 || return 1
+  [ -d "$cache/mingw-runtime/bin" ] || return 1
+  for name in zlib sqlite3 libzip qt; do
+    [ -f "$cache/$name/build-key.txt" ] || return 1
+  done
+}
+
+deps() {
+  step_begin "Debian packages"
+  install_packages
+  step_end
+
+  step_begin "source versions"
+  refresh_private_lists
+  resolve_source_versions
+  local name
+  for name in zlib sqlite3 libzip qt; do
+    printf '  %-8s %s %s\n' "$name" "${source_package[$name]}" "${source_version[$name]}"
+  done
+  step_end
+
+  step_begin "toolchain"
+  mkdir -p "$cache/toolchain"
+  cmp -s "$repo/cmake/mingw-w64-x86_64.cmake" "$toolchain_file" ||
+    cp "$repo/cmake/mingw-w64-x86_64.cmake" "$toolchain_file"
+  toolchain_key
+  if [ "$(cat "$cache/mingw-runtime/toolchain.txt" 2>/dev/null)" != "$(toolchain_key)" ]; then
+    build_runtime
+    toolchain_key >"$cache/mingw-runtime/toolchain.txt"
+  else
+    echo "Runtime DLLs already in $cache/mingw-runtime."
+  fi
+  step_end
+
+  build zlib
+  build sqlite3
+  build libzip
+  build qt
+}
+
+case $command in
+  check)
+    if ! deps_present; then
+      echo "No complete set of Windows libraries in $cache; nothing to check."
+      echo "Build them with: scripts/build-windows.sh deps"
+      exit 0
+    fi
+    echo "Windows libraries found in $cache:"
+    for name in zlib sqlite3 libzip qt; do
+      echo "  $name: $(sed -n 's/^source: //p' "$cache/$name/build-key.txt")"
+    done
+    echo "Building Quarrow for Windows and running its tests under Wine is not part of this script yet."
+    ;;
+  deps)
+    deps
+    summary
+    ;;
+  all)
+    deps
+    summary
+    echo
+    echo "Building Quarrow for Windows and its portable folder is not part of this script yet."
+    ;;
+esac
