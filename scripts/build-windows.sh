@@ -108,6 +108,7 @@ declare -A package_reason=(
   [gcc]="compiles SQLite's source generators (lemon, mkkeywordhash) for this machine"
   [tcl]="runs SQLite's source generators (mksqlite3c.tcl)"
   [wine64]="runs the Windows programs and tests on this machine"
+  [wine]="the wine command itself; wine64 alone installs only /usr/lib/wine/wine64"
   [xvfb]="an X display for programs run under Wine"
   [xauth]="used by xvfb-run"
   [zip]="packs the portable folder"
@@ -281,9 +282,19 @@ resolve_source_versions() {
 
 # unpack NAME: fetches NAME's source package (apt skips files it already has
 # and checks their hashes against the signed lists) and unpacks it with
-# Debian's patches applied into $cache/work/NAME/src.
+# Debian's patches applied into $cache/work/NAME/src. A build that failed or
+# was stopped leaves its work folder behind; when the source and the toolchain
+# are still the same it is kept, so that Qt's build resumes instead of
+# starting over.
 unpack() {
   local name=$1 pkg=${source_package[$1]} version=${source_version[$1]}
+  local resume=$cache/work/$name/resume-key.txt
+  local resume_key
+  resume_key=$(echo "source: $pkg $version"; toolchain_key)
+  if [ -f "$resume" ] && [ "$(cat "$resume")" = "$resume_key" ]; then
+    echo "Resuming the unfinished build in $cache/work/$name."
+    return
+  fi
   local log=$cache/downloads/apt-get-source.log
   mkdir -p "$cache/downloads"
   if ! (cd "$cache/downloads" &&
@@ -297,6 +308,7 @@ unpack() {
   rm -rf "$cache/work/$name"
   mkdir -p "$cache/work/$name"
   dpkg-source -x "$cache/downloads/${pkg}_$version.dsc" "$cache/work/$name/src"
+  echo "$resume_key" >"$resume"
 }
 
 # ---------------------------------------------------------------- builds
@@ -426,8 +438,6 @@ qt_options=(
   # The Windows platform plugin's tablet support needs src/3rdparty/wintab,
   # which Debian's source leaves out.
   -DFEATURE_tabletevent=OFF
-  # The direct2d platform plugin is not shipped; windows is.
-  -DFEATURE_direct2d=OFF
   # Debian's cross-building patch turns the Android deployment tool on for
   # every cross build.
   -DFEATURE_androiddeployqt=OFF
@@ -441,7 +451,10 @@ qt_options=(
   -DFEATURE_pkg_config=OFF
 )
 # OpenGL stays as it is (dynamic): without it the Windows platform plugin of
-# Qt 6.4.2 does not compile.
+# Qt 6.4.2 does not compile. Direct2D stays on too, although its platform
+# plugin is not shipped: with it off, Qt Gui leaves out the DirectWrite font
+# database that the windows plugin still refers to, and qwindows.dll does not
+# link (undefined QWindowsDirectWriteFontDatabase).
 
 build_qt() {
   unpack qt
