@@ -467,6 +467,9 @@ build_qt() {
   local host_multiarch
   host_multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
   rm -rf "$prefix"
+  # A resumed build is configured afresh: an option left out since the last
+  # attempt would otherwise linger in CMake's cache.
+  rm -f "$build/CMakeCache.txt"
   # Linux pkg-config files must not leak into a Windows build.
   env -u PKG_CONFIG_PATH "${slow[@]}" cmake -S "$src" -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain_file" \
