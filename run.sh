@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Sets everything up and starts Quarrow with the sample catalogues.
+# Installs what building and running Quarrow needs, builds the program, the
+# catalogue builder and the sample catalogues, and starts Quarrow with them.
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/build.sh build
+scripts/build.sh --program build
 scripts/prepare-run-folder.sh build
 cd build/run
 exec ../quarrow

@@ -1,13 +1,15 @@
 #include "TForm2.h"
 
 #include "AboutText.h"
-#include "DriverCatalogue.h"
 #include "db/Connection.h"
-#include "db/DataSource.h"
 #include "db/Query.h"
+#include "dialogs/BusyCursor.h"
+#include "dialogs/Dialogs.h"
 #include "dialogs/Errors.h"
 #include "shell/Endpoints.h"
 #include "shell/OpenInShell.h"
+#include "stores/DriverCatalogue.h"
+#include "widgets/DataSource.h"
 
 #include <QCloseEvent>
 #include <QMouseEvent>
@@ -68,7 +70,11 @@ void TForm2::declareDataComponents() {
     ADOConnection1 = new Connection(AboutCatalogueConnectionString(), this);
     ADOConnection1->setObjectName(QStringLiteral("ADOConnection1"));
     ADOConnection1->setMode(ShareMode::DenyNone);
+    ADOConnection1->setSlowWorkHandler(ShowBusyCursor);
+    connect(ADOConnection1, &Connection::noticed, this, &ShowPlainMessage);
     ADOQuery1 = new Query(ADOConnection1, QStringLiteral("ADOQuery1"), this);
+    // The window shows the first row's version; reading on would only cost.
+    ADOQuery1->setMaxRows(1);
     DataSource1 = new DataSource(ADOQuery1, QStringLiteral("DataSource1"), this);
     DBEdit1->bind(DataSource1, QStringLiteral("ver"));
 }
@@ -101,6 +107,7 @@ void TForm2::closeEvent(QCloseEvent* event) {
 
 void TForm2::FormShow() {
     memo->setPlainText(AboutTextLines().join(u'\n'));
+    const BusyScope busy;
     ADOConnection1->open();
     ADOQuery1->clearSql();
     ADOQuery1->addSql(QStringLiteral("SELECT * FROM table_1 "));

@@ -5,7 +5,6 @@
 #include "IdsReader.h"
 #include "SampleCatalogue.h"
 #include "db/Sqlite.h"
-#include "db/StatementText.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -6,9 +6,9 @@
 // when neither is given. --table appends the comparison lines for
 // bench/compare.sh; they are printed in any case.
 
-#include "QuarrowApplication.h"
 #include "StartupMeasurement.h"
 #include "WindowMeasurement.h"
+#include "program/QuarrowApplication.h"
 
 #include <QCoreApplication>
 #include <cstdio>

@@ -11,12 +11,12 @@
 // comparison (medians when repeated) for bench/compare.sh.
 
 #include "BenchData.h"
-#include "DeviceCatalogue.h"
-#include "DriverCatalogue.h"
 #include "ProcessRun.h"
 #include "ResultTable.h"
 #include "db/Connection.h"
 #include "db/Query.h"
+#include "stores/DeviceCatalogue.h"
+#include "stores/DriverCatalogue.h"
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -33,23 +33,24 @@ using namespace quarrow::bench;
 
 namespace {
 
-// What a search window runs against one catalogue.
+// What a search window runs against one catalogue: its search, and the
+// table and column that SQLite's own LIKE scans for the yardstick.
 struct SearchWindow {
     QString connectionString;
-    QString (*searchStatement)(const QString& text);
-    QString (*countStatement)(const QString& text);
-    QString countField;
+    qint64 (*search)(Connection&, Query& results, Query& counter, const QString& text);
+    QString table;
+    QString column;
 };
 
 const SearchWindow& mainWindow() {
-    static const SearchWindow window{MainCatalogueConnectionString(), DriverSearchStatement,
-                                     DriverCountStatement, QStringLiteral("url")};
+    static const SearchWindow window{MainCatalogueConnectionString(), RunDriverSearch,
+                                     QStringLiteral("table_1"), QStringLiteral("Наименование")};
     return window;
 }
 
 const SearchWindow& deviceWindow() {
-    static const SearchWindow window{DeviceCatalogueConnectionString(), DeviceSearchStatement,
-                                     DeviceCountStatement, QStringLiteral("device")};
+    static const SearchWindow window{DeviceCatalogueConnectionString(), RunDeviceSearch,
+                                     QStringLiteral("device"), QStringLiteral("device")};
     return window;
 }
 
@@ -58,23 +59,6 @@ struct Subject {
     const SearchWindow* window;
     std::function<CatalogueFiles()> files;
 };
-
-// The device window's search after its checks: the same two statements on
-// its two queries, as its handler runs them.
-qint64 runDeviceSearch(Connection& connection, Query& results, Query& counter,
-                       const QString& text) {
-    connection.open();
-    results.clearSql();
-    results.addSql(DeviceSearchStatement(text));
-    results.open();
-    counter.close();
-    counter.clearSql();
-    counter.addSql(DeviceCountStatement(text));
-    counter.open();
-    const qint64 found = counter.fieldByNameAsInteger(QStringLiteral("device"));
-    counter.close();
-    return found;
-}
 
 // The program opens its catalogue from the current folder.
 class CurrentFolder {
@@ -119,12 +103,10 @@ void quarrowSearch(benchmark::State& state, const Subject& subject, const QStrin
     Connection connection(subject.window->connectionString);
     Query results(&connection, QStringLiteral("ADOQuery1"));
     Query counter(&connection, QStringLiteral("ADOQuery2"));
-    const bool drivers = subject.window == &mainWindow();
     qint64 found = 0;
     const FaultCounter faults(state);
     for (auto _ : state) {
-        found = drivers ? RunDriverSearch(connection, results, counter, text)
-                        : runDeviceSearch(connection, results, counter, text);
+        found = subject.window->search(connection, results, counter, text);
         benchmark::DoNotOptimize(found);
     }
     state.counters["found"] = double(found);
@@ -144,8 +126,8 @@ public:
 
     // Steps through every row and reads every column as text, as a program
     // showing the rows would; returns the rows and the bytes read.
-    std::pair<qint64, std::size_t> readAll(const QByteArray& sql) const {
-        sqlite3_stmt* stmt = prepare(sql);
+    std::pair<qint64, std::size_t> readAll(const QByteArray& sql, const QByteArray& pattern) const {
+        sqlite3_stmt* stmt = prepare(sql, pattern);
         qint64 rows = 0;
         std::size_t bytes = 0;
         const int columns = sqlite3_column_count(stmt);
@@ -160,18 +142,20 @@ public:
         return {rows, bytes};
     }
 
-    qint64 count(const QByteArray& sql) const {
-        sqlite3_stmt* stmt = prepare(sql);
+    qint64 count(const QByteArray& sql, const QByteArray& pattern) const {
+        sqlite3_stmt* stmt = prepare(sql, pattern);
         const qint64 n = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int64(stmt, 0) : -1;
         sqlite3_finalize(stmt);
         return n;
     }
 
 private:
-    sqlite3_stmt* prepare(const QByteArray& sql) const {
+    sqlite3_stmt* prepare(const QByteArray& sql, const QByteArray& pattern) const {
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v2(db_, sql.constData(), int(sql.size()), &stmt, nullptr) !=
-            SQLITE_OK) {
+                SQLITE_OK ||
+            sqlite3_bind_text(stmt, 1, pattern.constData(), int(pattern.size()), SQLITE_STATIC) !=
+                SQLITE_OK) {
             throw std::runtime_error(sqlite3_errmsg(db_));
         }
         return stmt;
@@ -183,13 +167,19 @@ private:
 void builtinLike(benchmark::State& state, const Subject& subject, const QString& text) {
     const CatalogueFiles files = subject.files();
     const RawDatabase db(files.plainCopy);
-    const QByteArray search = subject.window->searchStatement(text).toUtf8();
-    const QByteArray count = subject.window->countStatement(text).toUtf8();
+    const SearchWindow& window = *subject.window;
+    const QByteArray search = QStringLiteral("SELECT * FROM %1 WHERE %2 LIKE ?")
+                                  .arg(window.table, window.column)
+                                  .toUtf8();
+    const QByteArray count = QStringLiteral("SELECT count(*) FROM %1 WHERE %2 LIKE ?")
+                                 .arg(window.table, window.column)
+                                 .toUtf8();
+    const QByteArray pattern = (u'%' + text + u'%').toUtf8();
     qint64 found = 0;
     const FaultCounter faults(state);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(db.readAll(search));
-        found = db.count(count);
+        benchmark::DoNotOptimize(db.readAll(search, pattern));
+        found = db.count(count, pattern);
     }
     state.counters["found"] = double(found);
 }

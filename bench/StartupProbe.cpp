@@ -1,10 +1,10 @@
-// Quarrow as app/main.cpp starts it, ending as soon as the main window is on
+// Quarrow as program/main.cpp starts it, ending as soon as the main window is on
 // the screen; prints the monotonic clock at that moment (see ExposureProbe.h).
 
 #include "ExposureProbe.h"
-#include "QuarrowApplication.h"
-#include "Startup.h"
-#include "TForm1.h"
+#include "catalogue/TForm1.h"
+#include "program/QuarrowApplication.h"
+#include "program/Startup.h"
 
 int main(int argc, char** argv) {
     quarrow::bench::ExposureProbe<quarrow::QuarrowApplication> application(

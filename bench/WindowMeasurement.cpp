@@ -1,10 +1,10 @@
 #include "WindowMeasurement.h"
 
 #include "BenchData.h"
-#include "Startup.h"
-#include "TForm1.h"
-#include "db/DBGrid.h"
+#include "catalogue/TForm1.h"
 #include "db/Query.h"
+#include "program/Startup.h"
+#include "widgets/DBGrid.h"
 
 #include <sys/resource.h>
 #include <unistd.h>

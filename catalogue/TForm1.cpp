@@ -1,12 +1,8 @@
 #include "TForm1.h"
 
-#include "DriverCatalogue.h"
-#include "TForm2.h"
-#include "TForm3.h"
-#include "TForm4.h"
 #include "db/Connection.h"
-#include "db/DataSource.h"
 #include "db/Query.h"
+#include "dialogs/BusyCursor.h"
 #include "dialogs/Dialogs.h"
 #include "dialogs/Errors.h"
 #include "dialogs/ShowModal.h"
@@ -15,6 +11,8 @@
 #include "shell/WebAddress.h"
 #include "skin/Artwork.h"
 #include "skin/SkinManager.h"
+#include "stores/DriverCatalogue.h"
+#include "widgets/DataSource.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -95,8 +93,10 @@ void TForm1::declareDataComponents() {
     ADOConnection1 = new Connection(MainCatalogueConnectionString(), this);
     ADOConnection1->setObjectName(QStringLiteral("ADOConnection1"));
     ADOConnection1->setMode(ShareMode::DenyNone);
+    ADOConnection1->setSlowWorkHandler(ShowBusyCursor);
+    connect(ADOConnection1, &Connection::noticed, sEdit1, &QLineEdit::setText);
     ADOQuery1 = new Query(ADOConnection1, QStringLiteral("ADOQuery1"), this);
-    ADOQuery1->addSql(QStringLiteral("SELECT * FROM table_1"));
+    ADOQuery1->setSelect(QStringLiteral("table_1"));
     ADOQuery2 = new Query(ADOConnection1, QStringLiteral("ADOQuery2"), this);
     DataSource1 = new DataSource(ADOQuery1, QStringLiteral("DataSource1"), this);
     sSkinManager1 = new TsSkinManager(this);
@@ -185,6 +185,7 @@ void TForm1::Button2Click() {
         SilentAbort();
     }
     Edit1->setText(TrimControlCharacters(Edit1->text()));
+    const BusyScope busy;
     QFont gridFont = DBGrid1->font();
     gridFont.setFamily(QStringLiteral("Arial"));
     DBGrid1->setFont(gridFont);
@@ -280,7 +281,13 @@ void TForm1::Button5Click() {
 void TForm1::sButton1Click() { OpenInShell(SiteSearchUrl()); }
 void TForm1::sButton2Click() { OpenInShell(SupportPageUrl()); }
 void TForm1::Label1Click() { OpenInShell(HomePageUrl()); }
-void TForm1::Button6Click() { OpenInShell(DeviceManagerScript()); }
-void TForm1::Button3Click() { ShowModal(Form2); }
-void TForm1::Button7Click() { ShowModal(Form3); }
-void TForm1::Button8Click() { ShowModal(Form4); }
+void TForm1::Button6Click() {
+    if (DesktopRunsDeviceManagerScript()) {
+        OpenInShell(DeviceManagerScript());
+    } else {
+        ShowModal(shownWindows_.deviceList);
+    }
+}
+void TForm1::Button3Click() { ShowModal(shownWindows_.about); }
+void TForm1::Button7Click() { ShowModal(shownWindows_.vendors); }
+void TForm1::Button8Click() { ShowModal(shownWindows_.devices); }

@@ -43,6 +43,16 @@ public:
     void Button7Click();
     void Button8Click();
 
+    // The windows that the main window's buttons show modally. Start-up
+    // creates them after this one and hands them in.
+    struct ShownWindows {
+        QWidget* about = nullptr;
+        QWidget* vendors = nullptr;
+        QWidget* devices = nullptr;
+        QWidget* deviceList = nullptr;
+    };
+    void setShownWindows(const ShownWindows& windows) { shownWindows_ = windows; }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -53,6 +63,8 @@ private:
     void connectHandlers();
     QString notFoundQuestion(bool fromDoubleClick) const;
     void offerCatalogueSearch(const QString& question);
+
+    ShownWindows shownWindows_;
 };
 
 extern TForm1* Form1;

@@ -1,13 +1,15 @@
 #include "TForm4.h"
 
-#include "DeviceCatalogue.h"
 #include "db/Connection.h"
-#include "db/DataSource.h"
 #include "db/Query.h"
+#include "dialogs/BusyCursor.h"
 #include "dialogs/Dialogs.h"
 #include "dialogs/Errors.h"
+#include "dialogs/ShowModal.h"
 #include "shell/Endpoints.h"
 #include "shell/OpenInShell.h"
+#include "stores/DeviceCatalogue.h"
+#include "widgets/DataSource.h"
 
 #include <QMouseEvent>
 #include <limits>
@@ -62,8 +64,10 @@ void TForm4::declareColours() {
 void TForm4::declareDataComponents() {
     ADOConnection1 = new Connection(DeviceCatalogueConnectionString(), this);
     ADOConnection1->setObjectName(QStringLiteral("ADOConnection1"));
+    ADOConnection1->setSlowWorkHandler(ShowBusyCursor);
+    connect(ADOConnection1, &Connection::noticed, this, &ShowPlainMessage);
     ADOQuery1 = new Query(ADOConnection1, QStringLiteral("ADOQuery1"), this);
-    ADOQuery1->addSql(QStringLiteral("SELECT * FROM device"));
+    ADOQuery1->setSelect(QStringLiteral("device"));
     ADOQuery2 = new Query(ADOConnection1, QStringLiteral("ADOQuery2"), this);
     DataSource1 = new DataSource(ADOQuery1, QStringLiteral("DataSource1"), this);
 }
@@ -84,6 +88,7 @@ void TForm4::connectHandlers() {
     };
     on(Button2, &TForm4::Button2Click);
     on(sButton1, &TForm4::sButton1Click);
+    on(Button3, &TForm4::Button3Click);
     Label1->installEventFilter(this);
 }
 
@@ -112,22 +117,12 @@ void TForm4::Button2Click() {
         DBGrid1->setFocus();
     }
 
+    const BusyScope busy;
     ADOConnection1->open();
     // A row still being changed in the grid is written, not lost, before its
     // result is replaced; a refused write ends the search here.
     DBGrid1->postPendingRow();
-    ADOQuery1->clearSql();
-    ADOQuery1->addSql(DeviceSearchStatement(text));
-    ADOQuery1->open();
-
-    ADOQuery2->close();
-    ADOQuery2->clearSql();
-    ADOQuery2->addSql(DeviceCountStatement(text));
-    ADOQuery2->open();
-    const qint64 found = ADOQuery2->fieldByNameAsInteger(QStringLiteral("device"));
-    ADOQuery2->close();
-
-    showCount(found);
+    showCount(RunDeviceSearch(*ADOConnection1, *ADOQuery1, *ADOQuery2, text));
 }
 
 void TForm4::showCount(qint64 found) {
@@ -138,3 +133,5 @@ void TForm4::showCount(qint64 found) {
 void TForm4::sButton1Click() { OpenInShell(HardwareIdSiteUrl()); }
 
 void TForm4::Label1Click() { OpenInShell(HomePageUrl()); }
+
+void TForm4::Button3Click() { ShowOrUncover(deviceList_, this); }

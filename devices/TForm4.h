@@ -26,6 +26,11 @@ public:
     void Button2Click();
     void sButton1Click();
     void Label1Click();
+    void Button3Click();
+
+    // The list of this computer's devices, which "ЭТОТ ПК" shows; start-up
+    // creates it after this window and hands it in.
+    void setDeviceListWindow(QWidget* window) { deviceList_ = window; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -36,6 +41,8 @@ private:
     void declareGrid();
     void connectHandlers();
     void showCount(qint64 found);
+
+    QWidget* deviceList_ = nullptr;
 };
 
 extern TForm4* Form4;

@@ -4,8 +4,8 @@
 // and password whatever they hold.
 
 #include "DriverCatalogueFiles.h"
+#include "core/Exception.h"
 #include "db/ConnectionString.h"
-#include "dialogs/Errors.h"
 
 #include <QString>
 

@@ -76,7 +76,7 @@ std::string_view firstCharacter(std::string_view bytes, char32_t& c) {
     c = 0;
     if (bytes.empty()) return bytes;
     std::size_t end = 0;
-    c = quarrow::fuzz::DecodeUtf8At(bytes, end);
+    c = quarrow::test::DecodeUtf8At(bytes, end);
     return bytes.substr(0, end);
 }
 
@@ -108,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text = nextPart(input);
     char32_t escape = 0;
     const std::string_view escapeBytes = firstCharacter(input, escape);
-    const bool expected = quarrow::fuzz::ReferenceLike(pattern, text, escape);
+    const bool expected = quarrow::test::ReferenceLike(pattern, text, escape);
     if (quarrow::LikePattern(pattern, escape).matches(text) != expected) {
         differ("LikePattern", pattern, text, escapeBytes, expected);
     }
@@ -126,7 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         otherBytes = "!";
         other = U'!';
     }
-    const bool otherExpected = quarrow::fuzz::ReferenceLike(pattern, text, other);
+    const bool otherExpected = quarrow::test::ReferenceLike(pattern, text, other);
     const std::vector<int> results = engineLikeEscapes(pattern, text, escapeBytes, otherBytes);
     if (results.size() != 2 || results[0] != (expected ? 1 : 0)) {
         differ("like() with ESCAPE", pattern, text, escapeBytes, expected);

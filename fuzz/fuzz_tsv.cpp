@@ -124,7 +124,7 @@ void checkBuild(QByteArrayView text, Outcome outcome) {
     QBuffer out(&exported);
     out.open(QIODevice::WriteOnly);
     try {
-        quarrow::ExportDriverCatalogue(path, QStringLiteral("kavrel"), out);
+        quarrow::ExportCatalogue(path, QStringLiteral("kavrel"), out);
     } catch (const InputError& error) {
         // A carriage return inside a field reads as part of its value, and
         // the export refuses values that tab-separated text cannot carry.

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Takes the screenshots shown in the README: the four windows, a message
+# Takes the screenshots shown in the README: the windows, a message
 # dialog and a message box, with the plain look and with the skin Shine, on
 # a virtual X display at 96 dots per inch. Writes docs/screenshots/.
 # Usage: scripts/screenshots.sh [build folder]   (default: build)
@@ -7,9 +7,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 build_dir=${1:-build}
-if [ ! -f "$build_dir/CMakeCache.txt" ]; then
-  cmake -S . -B "$build_dir" -G Ninja >/dev/null
-fi
+generator=()
+if [ ! -f "$build_dir/CMakeCache.txt" ]; then generator=(-G Ninja); fi
+# The screenshots are taken by a program among the tests.
+cmake -S . -B "$build_dir" "${generator[@]}" -DQUARROW_TESTS=ON >/dev/null
 cmake --build "$build_dir" --target skin_screenshots quarrow_skin
 xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" \
   "$build_dir/tests/skin/skin_screenshots" docs/screenshots "$build_dir"

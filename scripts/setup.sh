@@ -1,24 +1,53 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Quarrow needs to build, run and test.
-# Only packages that are missing are installed; a machine that has them all
-# is left alone.
+# Installs the Debian packages Quarrow needs. Two sets:
+#   scripts/setup.sh run   what building and running the program needs (./run.sh)
+#   scripts/setup.sh       that and what the tests, benchmarks, fuzzing and
+#                          packaging need (./test.sh, CI)
+# Only missing packages are installed, after saying which and why; a machine
+# that has them all is left alone.
 set -euo pipefail
 
-packages=(
-  build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
-  libsqlite3-dev sqlite3 libzip-dev zipcmp zipmerge ziptool
-  pci.ids usb.ids
-  libbenchmark-dev ripgrep
-  xvfb xauth x11-apps imagemagick librsvg2-bin
-  fonts-liberation fonts-dejavu-core
-  clang clang-format libclang-rt-14-dev
+# Each entry: the packages, then "|" and why they are needed.
+run_set=(
+  "build-essential cmake ninja-build pkg-config|the C++ compiler and the build tools"
+  "qt6-base-dev qt6-base-dev-tools libgl-dev|Qt 6 Widgets, the program's toolkit"
+  "libsqlite3-dev|SQLite, the catalogues' database engine"
+  "libzip-dev zipcmp zipmerge ziptool|libzip, which reads the packed skin (its CMake files name the zip tools)"
+  "pci.ids usb.ids|the PCI and USB registries the sample catalogues are built from"
+  "fonts-liberation fonts-dejavu-core|faces for the fonts the windows ask for"
+  "xdg-utils|xdg-open, which hands download addresses to the web browser"
+)
+test_set=(
+  "sqlite3|the sqlite3 shell, which the device window's tests use"
+  "clang clang-format libclang-rt-14-dev|clang for the sanitizer and fuzzing builds, clang-format for scripts/format.sh"
+  "libbenchmark-dev ripgrep|Google Benchmark and ripgrep for the benchmarks in bench/"
+  "xvfb xauth x11-apps imagemagick librsvg2-bin|a virtual display for scripts/screenshots.sh and the artwork tools"
+  "dpkg-dev file|dpkg-shlibdeps, with which cpack reads the package's dependencies off the programs"
+  "lintian desktop-file-utils appstream|the checkers of the Debian package, the desktop entry and the AppStream metadata"
+  "debootstrap|a fresh Debian root for scripts/check-fresh-machine.sh"
+  "pciutils|lspci, against which the device list is checked on this machine"
 )
 
+case "${1:-all}" in
+  run) sets=("${run_set[@]}") ;;
+  all) sets=("${run_set[@]}" "${test_set[@]}") ;;
+  *) echo "usage: scripts/setup.sh [run|all]" >&2; exit 2 ;;
+esac
+
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
+
 missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
+reasons=()
+for entry in "${sets[@]}"; do
+  names=()
+  for p in ${entry%%|*}; do
+    if ! installed "$p"; then names+=("$p"); fi
+  done
+  if [ ${#names[@]} -gt 0 ]; then
+    missing+=("${names[@]}")
+    reasons+=("  ${names[*]}: ${entry#*|}")
   fi
 done
 
@@ -28,7 +57,8 @@ fi
 
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-echo "Installing: ${missing[*]}"
+echo "scripts/setup.sh: installing ${#missing[@]} Debian package(s)${sudo:+ with sudo}:"
+printf '%s\n' "${reasons[@]}"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -3,10 +3,10 @@
 #include "DeviceCatalogueBuild.h"
 #include "DriverCatalogueFiles.h"
 #include "InputError.h"
+#include "Progress.h"
 #include "SampleCatalogue.h"
 
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QIODevice>
 
 namespace quarrow {
@@ -52,7 +52,44 @@ void parse(Invocation& call, const QStringList& arguments, const QList<QCommandL
     }
     call.file = files.front();
     call.password = call.parser.value(QStringLiteral("password"));
+    // A catalogue without a password opens with any, which is not what a
+    // user who typed an empty one meant.
+    if (call.password.isEmpty()) throw UsageError(QStringLiteral("--password may not be empty"));
 }
+
+// What the standard streams are called in messages.
+QString standardInput() { return QStringLiteral("standard input"); }
+QString standardOutput() { return QStringLiteral("standard output"); }
+
+// Runs one build. Input it cannot use is reported as it comes (its message
+// names the input); any other failure is about the catalogue being written.
+template <typename Build>
+auto writing(const QString& file, Build build) {
+    try {
+        return build();
+    } catch (const InputError&) {
+        throw;
+    } catch (const Exception& error) {
+        throw Exception(QStringLiteral("%1: %2").arg(file, error.message()));
+    }
+}
+
+// Shows a build's progress while standard error is a terminal.
+class BuildProgressLine {
+public:
+    BuildProgressLine(QIODevice& err, const QString& file)
+        : progress_(err, file, StandardErrorIsTerminal()) {}
+
+    BuildProgress report() {
+        return [this](qint64 done, qint64 inAll) {
+            progress_.update(done, inAll > 0 ? double(done) / double(inAll) : -1);
+        };
+    }
+    Progress& progress() { return progress_; }
+
+private:
+    Progress progress_;
+};
 
 quint64 number(const Invocation& call, const QString& option, quint64 fallback, quint64 min,
                quint64 max) {
@@ -78,7 +115,22 @@ QCommandLineOption plainOption() { return QCommandLineOption(QStringLiteral("pla
 int drivers(const QStringList& arguments, QIODevice& in, QIODevice& err) {
     Invocation call;
     parse(call, arguments, {plainOption()});
-    const qint64 rows = BuildDriverCatalogue(in, call.file, call.password, layoutOf(call));
+    BuildProgressLine line(err, call.file);
+    // Rows are read and written as they come, so the share done is the
+    // share of the input read, where its size is known.
+    const qint64 inputSize = in.isSequential() ? 0 : in.size();
+    const RowProgress progress = [&](qint64 done) {
+        line.progress().update(done, inputSize > 0 ? double(in.pos()) / double(inputSize) : -1);
+    };
+    qint64 rows = 0;
+    try {
+        rows = writing(call.file, [&] {
+            return BuildDriverCatalogue(in, call.file, call.password, layoutOf(call), progress);
+        });
+    } catch (const InputError& error) {
+        throw InputError(QStringLiteral("%1: %2").arg(standardInput(), error.message()));
+    }
+    line.progress().finish();
     print(err, QStringLiteral("quarrow-catalogue: wrote %1 rows to %2\n").arg(rows).arg(call.file));
     return 0;
 }
@@ -94,7 +146,10 @@ int sample(const QStringList& arguments, QIODevice& err) {
     options.seed = number(call, QStringLiteral("seed"), 1, 0, ~quint64(0));
     options.pciIdsPath = call.parser.value(QStringLiteral("pci"));
     options.layout = layoutOf(call);
-    WriteSampleCatalogue(call.file, call.password, options);
+    BuildProgressLine line(err, call.file);
+    writing(call.file,
+            [&] { WriteSampleCatalogue(call.file, call.password, options, line.report()); });
+    line.progress().finish();
     print(err, QStringLiteral("quarrow-catalogue: wrote %1 sample rows to %2\n")
                    .arg(options.rows)
                    .arg(call.file));
@@ -104,13 +159,19 @@ int sample(const QStringList& arguments, QIODevice& err) {
 int exportTable(const QStringList& arguments, QIODevice& out) {
     Invocation call;
     parse(call, arguments, {});
-    ExportDriverCatalogue(call.file, call.password, out);
+    try {
+        ExportCatalogue(call.file, call.password, out);
+    } catch (const InputError&) {
+        throw;
+    } catch (const Exception& error) {
+        throw Exception(QStringLiteral("%1: %2").arg(standardOutput(), error.message()));
+    }
     return 0;
 }
 
 QString countsLine(const QString& path, const IdsCounts& counts, bool subsystems) {
     QString line = QStringLiteral("quarrow-catalogue: %1: %2 vendor rows, %3 device rows")
-                       .arg(QFileInfo(path).fileName())
+                       .arg(path)
                        .arg(counts.vendors)
                        .arg(counts.devices);
     if (subsystems) line += QStringLiteral(", %1 subsystem rows").arg(counts.subsystems);
@@ -128,7 +189,11 @@ int devices(const QStringList& arguments, QIODevice& err) {
     const QString usb = call.parser.isSet(QStringLiteral("usb"))
                             ? call.parser.value(QStringLiteral("usb"))
                             : DefaultUsbIdsPath();
-    const DeviceCatalogueReport report = BuildDeviceCatalogue(call.file, call.password, pci, usb);
+    BuildProgressLine line(err, call.file);
+    const DeviceCatalogueReport report = writing(call.file, [&] {
+        return BuildDeviceCatalogue(call.file, call.password, pci, usb, line.report());
+    });
+    line.progress().finish();
     print(err, countsLine(pci, report.pci, true) + countsLine(usb, report.usb, false) +
                    QStringLiteral("quarrow-catalogue: wrote %1 rows to %2\n")
                        .arg(report.rows)
@@ -154,14 +219,16 @@ QString CatalogueToolUsage() {
                "pci.ids;\n"
                "      the same seed gives the same rows.\n"
                "  quarrow-catalogue export IN.mdb --password P\n"
-               "      Writes table_1 of a driver catalogue as tab-separated text to standard "
-               "output.\n"
+               "      Writes the table of a driver or device catalogue as tab-separated text to\n"
+               "      standard output.\n"
                "  quarrow-catalogue devices --password P [--pci FILE] [--usb FILE] OUT.mdb\n"
                "      Builds a device catalogue from pci.ids and usb.ids\n"
                "      (defaults %1 and %2).\n"
-               "  quarrow-catalogue --help\n"
+               "  quarrow-catalogue --help | --version\n"
                "\n"
                "--plain stores table_1 as a plain table instead of a trigram-indexed one.\n"
+               "The password may not be empty; Quarrow opens its catalogues with kavrel.\n"
+               "While standard error is a terminal, builds show their progress there.\n"
                "Exit codes: 0 done, 2 usage error or unusable input (no file is written), 1 other "
                "failure.\n")
         .arg(DefaultPciIdsPath(), DefaultUsbIdsPath());
@@ -173,6 +240,11 @@ int RunCatalogueTool(const QStringList& arguments, QIODevice& in, QIODevice& out
     try {
         if (command == u"--help" || command == u"-h" || command == u"help") {
             print(out, CatalogueToolUsage());
+            return 0;
+        }
+        if (command == u"--version") {
+            print(out, QStringLiteral("quarrow-catalogue (Quarrow) %1\n")
+                           .arg(QStringLiteral(QUARROW_VERSION)));
             return 0;
         }
         if (command == u"drivers") return drivers(rest, in, err);

@@ -1,10 +1,10 @@
 #include "CatalogueWriter.h"
 
+#include "OutputFile.h"
+#include "core/Exception.h"
 #include "db/DatabasePassword.h"
 #include "db/Sqlite.h"
-#include "db/StatementText.h"
 #include "db/TrigramIndex.h"
-#include "dialogs/Errors.h"
 
 #include <QDir>
 #include <QFile>
@@ -75,9 +75,14 @@ private:
     Statement insert_;
 };
 
-void insertRows(sqlite3* db, const QString& table, qsizetype columns, const RowSource& rows) {
+void insertRows(sqlite3* db, const QString& table, qsizetype columns, const RowSource& rows,
+                const RowProgress& progress) {
     RowInserter inserter(db, table, columns);
-    rows([&inserter](const QStringList& row) { inserter.insert(row); });
+    qint64 done = 0;
+    rows([&](const QStringList& row) {
+        inserter.insert(row);
+        if (progress) progress(++done);
+    });
 }
 
 RowSource rowsOf(const CatalogueTable& table) {
@@ -86,43 +91,24 @@ RowSource rowsOf(const CatalogueTable& table) {
     };
 }
 
-// Puts the finished file in place. rename() replaces an existing file in one
-// step where the system allows it, so the old catalogue is never missing;
-// elsewhere it is removed first.
-void replaceFile(const QString& from, const QString& to) {
-    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0) {
-        return;
-    }
-    QFile::remove(to);
-    if (!QFile::rename(from, to)) {
-        throw Exception(QStringLiteral("Cannot write '%1'.").arg(to));
-    }
-}
-
-// Builds the file beside its final place and renames it into place.
+// Builds the file beside its final place and puts it there in one step.
 template <typename Fill>
 void writeAtomically(const QString& path, const QString& password, Fill fill) {
-    const QString temporary = path + QStringLiteral(".part");
-    QFile::remove(temporary);
-    try {
-        {
-            Database db(temporary);
-            // No journal: a failed build is thrown away as a whole. The one
-            // sync at commit makes sure the file is complete before the
-            // rename puts it in place.
-            Exec(db.get(), "PRAGMA journal_mode=OFF");
-            Exec(db.get(), "PRAGMA synchronous=NORMAL");
-            Exec(db.get(), "PRAGMA cache_size=-65536");
-            Transaction transaction(db.get());
-            fill(db.get());
-            if (!password.isEmpty()) RecordDatabasePassword(db.get(), password);
-            transaction.commit();
-        }
-        replaceFile(temporary, path);
-    } catch (...) {
-        QFile::remove(temporary);
-        throw;
+    OutputFile output(path);
+    {
+        Database db(output.temporaryPath());
+        // No journal: a failed build is thrown away as a whole. The one
+        // sync at commit makes sure the file is complete before it is put in
+        // place.
+        Exec(db.get(), "PRAGMA journal_mode=OFF");
+        Exec(db.get(), "PRAGMA synchronous=NORMAL");
+        Exec(db.get(), "PRAGMA cache_size=-65536");
+        Transaction transaction(db.get());
+        fill(db.get());
+        if (!password.isEmpty()) RecordDatabasePassword(db.get(), password);
+        transaction.commit();
     }
+    output.commit();
 }
 
 }  // namespace
@@ -133,35 +119,25 @@ void WriteDriverCatalogue(const QString& path, const QString& password, const Ca
 }
 
 void WriteDriverCatalogue(const QString& path, const QString& password, const QStringList& columns,
-                          const RowSource& rows, DriverTableLayout layout) {
+                          const RowSource& rows, DriverTableLayout layout,
+                          const RowProgress& progress) {
     writeAtomically(path, password, [&](sqlite3* db) {
-        const bool fts = layout == DriverTableLayout::FtsTable;
         QStringList definitions;
         for (const QString& column : columns) {
-            if (!fts) {
-                definitions.append(QuoteIdentifier(column) + QStringLiteral(" TEXT"));
-            } else {
-                definitions.append(column == u"Наименование"
-                                       ? QuoteIdentifier(column)
-                                       : QuoteIdentifier(column) + QStringLiteral(" UNINDEXED"));
-            }
+            definitions.append(QuoteIdentifier(column) + QStringLiteral(" TEXT"));
         }
-        const QString create =
-            fts ? QStringLiteral("CREATE VIRTUAL TABLE table_1 USING fts5(%1, tokenize='trigram')")
-                      .arg(definitions.join(QStringLiteral(", ")))
-                : QStringLiteral("CREATE TABLE table_1 (%1)")
-                      .arg(definitions.join(QStringLiteral(", ")));
-        const QByteArray sql = utf8(create);
+        const QByteArray sql = utf8(QStringLiteral("CREATE TABLE table_1 (%1)")
+                                        .arg(definitions.join(QStringLiteral(", "))));
         Exec(db, sql.constData());
-        insertRows(db, QStringLiteral("table_1"), columns.size(), rows);
+        insertRows(db, QStringLiteral("table_1"), columns.size(), rows, progress);
         if (layout == DriverTableLayout::TrigramIndexed && columns.contains(u"Наименование")) {
             CreateTrigramIndex(db, QStringLiteral("table_1"), QStringLiteral("Наименование"));
         }
     });
 }
 
-void WriteDeviceCatalogue(const QString& path, const QString& password,
-                          const CatalogueTable& table) {
+void WriteDeviceCatalogue(const QString& path, const QString& password, const CatalogueTable& table,
+                          const RowProgress& progress) {
     if (table.columns.size() < 2 || table.columns[0] != u"Код" || table.columns[1] != u"device") {
         throw Exception(
             QStringLiteral("A device catalogue starts with the columns Код and device."));
@@ -175,7 +151,7 @@ void WriteDeviceCatalogue(const QString& path, const QString& password,
         const QByteArray sql = utf8(
             QStringLiteral("CREATE TABLE device (%1)").arg(columns.join(QStringLiteral(", "))));
         Exec(db, sql.constData());
-        insertRows(db, QStringLiteral("device"), table.columns.size(), rowsOf(table));
+        insertRows(db, QStringLiteral("device"), table.columns.size(), rowsOf(table), progress);
         CreateTrigramIndex(db, QStringLiteral("device"), QStringLiteral("device"));
     });
 }

@@ -21,9 +21,6 @@ enum class DriverTableLayout {
     TrigramIndexed,
     // A plain table, as a maker may build one: same results, slower search.
     Plain,
-    // table_1 itself as an FTS5 table with the trigram tokenizer over
-    // Наименование and every other column unindexed, as older catalogues were.
-    FtsTable,
 };
 
 // Writes a driver catalogue with table_1 in the given column order and the
@@ -37,18 +34,23 @@ void WriteDriverCatalogue(const QString& path, const QString& password, const Ca
 // in memory as a whole. A source calls `insert` once per row, in table order.
 using RowSink = std::function<void(const QStringList& row)>;
 using RowSource = std::function<void(const RowSink& insert)>;
+// Called after each row written, with the number of rows written so far.
+using RowProgress = std::function<void(qint64 rowsDone)>;
+// The same for builders that know how many rows they write in all.
+using BuildProgress = std::function<void(qint64 rowsDone, qint64 rowsInAll)>;
 
 // The same for rows that come from a source. Whatever the source throws
 // stops the build and leaves no file behind.
 void WriteDriverCatalogue(const QString& path, const QString& password, const QStringList& columns,
                           const RowSource& rows,
-                          DriverTableLayout layout = DriverTableLayout::TrigramIndexed);
+                          DriverTableLayout layout = DriverTableLayout::TrigramIndexed,
+                          const RowProgress& progress = {});
 
 // Writes a device catalogue: table `device` with `Код` INTEGER PRIMARY KEY
 // (numbered automatically for new rows) and `device` TEXT, then any further
 // columns of `table` as TEXT, with a trigram index over `device`. `table.columns` must start with
 // Код, device.
-void WriteDeviceCatalogue(const QString& path, const QString& password,
-                          const CatalogueTable& table);
+void WriteDeviceCatalogue(const QString& path, const QString& password, const CatalogueTable& table,
+                          const RowProgress& progress = {});
 
 }  // namespace quarrow

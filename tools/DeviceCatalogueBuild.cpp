@@ -13,15 +13,32 @@ QString DefaultUsbIdsPath() { return QStringLiteral("/usr/share/misc/usb.ids"); 
 QByteArray ReadInputFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        throw InputError(QStringLiteral("Cannot read '%1': %2").arg(path, file.errorString()));
+        throw InputError(QStringLiteral("%1: cannot read it: %2").arg(path, file.errorString()));
     }
     return file.readAll();
 }
 
+namespace {
+
+IdsRows readRegistry(const QString& path, IdsKind kind) {
+    IdsRows read = ReadIdsRows(ReadInputFile(path), kind);
+    if (read.counts.vendors == 0) {
+        throw InputError(
+            QStringLiteral("%1: no vendor could be read from it (%2 lines skipped); is it %3?")
+                .arg(path)
+                .arg(read.counts.skippedLines)
+                .arg(kind == IdsKind::Pci ? QStringLiteral("pci.ids") : QStringLiteral("usb.ids")));
+    }
+    return read;
+}
+
+}  // namespace
+
 DeviceCatalogueReport BuildDeviceCatalogue(const QString& path, const QString& password,
-                                           const QString& pciIdsPath, const QString& usbIdsPath) {
-    const IdsRows pci = ReadIdsRows(ReadInputFile(pciIdsPath), IdsKind::Pci);
-    const IdsRows usb = ReadIdsRows(ReadInputFile(usbIdsPath), IdsKind::Usb);
+                                           const QString& pciIdsPath, const QString& usbIdsPath,
+                                           const BuildProgress& progress) {
+    const IdsRows pci = readRegistry(pciIdsPath, IdsKind::Pci);
+    const IdsRows usb = readRegistry(usbIdsPath, IdsKind::Usb);
 
     CatalogueTable table;
     table.columns = QStringList{QStringLiteral("Код"), QStringLiteral("device")};
@@ -30,7 +47,10 @@ DeviceCatalogueReport BuildDeviceCatalogue(const QString& path, const QString& p
     for (const QStringList* rows : {&pci.rows, &usb.rows}) {
         for (const QString& text : *rows) table.rows.append(QStringList{QString(), text});
     }
-    WriteDeviceCatalogue(path, password, table);
+    const qint64 rowsInAll = table.rows.size();
+    WriteDeviceCatalogue(path, password, table, [&](qint64 rowsDone) {
+        if (progress) progress(rowsDone, rowsInAll);
+    });
     return DeviceCatalogueReport{pci.counts, usb.counts, table.rows.size()};
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CatalogueWriter.h"
 #include "IdsReader.h"
 
 #include <QString>
@@ -10,7 +11,7 @@ namespace quarrow {
 QString DefaultPciIdsPath();
 QString DefaultUsbIdsPath();
 
-// The whole file; throws InputError when it cannot be read.
+// The whole file; throws InputError "<path>: ..." when it cannot be read.
 QByteArray ReadInputFile(const QString& path);
 
 struct DeviceCatalogueReport {
@@ -21,8 +22,10 @@ struct DeviceCatalogueReport {
 
 // Builds a device catalogue (table `device`) with one row per vendor, device
 // and subsystem of pci.ids, then per vendor and device of usb.ids, numbered
-// from 1 in that order.
+// from 1 in that order. A registry file from which no vendor can be read
+// throws InputError naming it, and nothing is written.
 DeviceCatalogueReport BuildDeviceCatalogue(const QString& path, const QString& password,
-                                           const QString& pciIdsPath, const QString& usbIdsPath);
+                                           const QString& pciIdsPath, const QString& usbIdsPath,
+                                           const BuildProgress& progress = {});
 
 }  // namespace quarrow

@@ -19,13 +19,22 @@ QString quotedValue(QString value) {
 
 void writeOut(QIODevice& out, const QByteArray& bytes) {
     if (out.write(bytes) != bytes.size()) {
-        throw Exception(QStringLiteral("Cannot write the output: %1").arg(out.errorString()));
+        throw Exception(QStringLiteral("cannot write the rows: %1").arg(out.errorString()));
     }
 }
 
 // Tab-separated text has no way to carry these inside a value.
 bool holdsSeparator(std::string_view value) {
     return value.find_first_of("\t\n\r") != std::string_view::npos;
+}
+
+// The catalogue's table: table_1 for drivers, device for devices; empty
+// when the file holds neither.
+QString catalogueTable(sqlite3* db) {
+    Statement tables(db,
+                     "SELECT name FROM sqlite_master WHERE type = 'table' AND name IN "
+                     "('table_1', 'device') ORDER BY name = 'device'");
+    return tables.step() ? tables.text(0) : QString();
 }
 
 }  // namespace
@@ -80,7 +89,7 @@ void CheckDriverColumns(const QStringList& columns) {
 }
 
 qint64 BuildDriverCatalogue(QIODevice& tsv, const QString& path, const QString& password,
-                            DriverTableLayout layout) {
+                            DriverTableLayout layout, const RowProgress& progress) {
     QStringList columns;
     const RowSink* insert = nullptr;
     qint64 rows = 0;
@@ -104,7 +113,7 @@ qint64 BuildDriverCatalogue(QIODevice& tsv, const QString& path, const QString& 
             insert = &sink;
             while (TsvReader::nextLine(tsv, line)) reader.feed(line);
         },
-        layout);
+        layout, progress);
     return rows;
 }
 
@@ -115,16 +124,21 @@ QString CatalogueConnectionString(const QString& path, const QString& password) 
         .arg(quotedValue(path), quotedValue(password));
 }
 
-qint64 ExportDriverCatalogue(const QString& path, const QString& password, QIODevice& out) {
+qint64 ExportCatalogue(const QString& path, const QString& password, QIODevice& out) {
     Connection connection(CatalogueConnectionString(path, password));
     std::unique_ptr<Statement> select;
     try {
         connection.open();
-        select = std::make_unique<Statement>(connection.handle(), "SELECT * FROM table_1");
-    } catch (const InputError&) {
-        throw;
+        const QString table = catalogueTable(connection.handle());
+        if (table.isEmpty()) {
+            throw InputError(
+                QStringLiteral("it holds neither a driver table (table_1) nor a "
+                               "device table (device)"));
+        }
+        select = std::make_unique<Statement>(connection.handle(),
+                                             QStringLiteral("SELECT * FROM ") + table);
     } catch (const Exception& error) {
-        throw InputError(error.message());
+        throw InputError(QStringLiteral("%1: %2").arg(path, error.message()));
     }
 
     QStringList header;
@@ -139,8 +153,10 @@ qint64 ExportDriverCatalogue(const QString& path, const QString& password, QIODe
         for (int c = 0; c < select->columnCount(); ++c) {
             const std::string_view value = select->utf8(c);
             if (holdsSeparator(value)) {
-                throw InputError(QStringLiteral("row %1, column '%2': the value holds a tab or a "
-                                                "line break, which tab-separated text cannot carry")
+                throw InputError(QStringLiteral("%1: row %2, column '%3': the value holds a tab or "
+                                                "a line break, which tab-separated text cannot "
+                                                "carry")
+                                     .arg(path)
                                      .arg(rows)
                                      .arg(header[c]));
             }

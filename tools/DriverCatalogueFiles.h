@@ -22,14 +22,17 @@ void CheckDriverColumns(const QStringList& columns);
 // the columns in table order; rows keep their input order. Returns the number
 // of rows written. Bad input throws InputError and leaves no file behind.
 qint64 BuildDriverCatalogue(QIODevice& tsv, const QString& path, const QString& password,
-                            DriverTableLayout layout);
+                            DriverTableLayout layout, const RowProgress& progress = {});
 
 // A connection string for the catalogue at `path`, read-only.
 QString CatalogueConnectionString(const QString& path, const QString& password);
 
-// Writes table_1 of the catalogue at `path` as tab-separated text: a header
-// line, then one line per row. The file is opened the way the program opens
-// it, so a wrong password is refused. Returns the number of rows written.
-qint64 ExportDriverCatalogue(const QString& path, const QString& password, QIODevice& out);
+// Writes the table of the catalogue at `path` as tab-separated text: a
+// header line, then one line per row. The table is table_1 in a driver
+// catalogue and device in a device catalogue. The file is opened the way the
+// program opens it, so a wrong password is refused. Problems with the
+// catalogue throw InputError "<path>: ..."; failing to write `out` throws
+// Exception. Returns the number of rows written.
+qint64 ExportCatalogue(const QString& path, const QString& password, QIODevice& out);
 
 }  // namespace quarrow

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dialogs/Errors.h"
+#include "core/Exception.h"
 
 namespace quarrow {
 

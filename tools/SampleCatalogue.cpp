@@ -213,18 +213,21 @@ void SampleCatalogue::generate(qint64 rows, quint64 seed, const RowSink& insert)
 }
 
 void WriteSampleCatalogue(const QString& path, const QString& password,
-                          const SampleOptions& options) {
+                          const SampleOptions& options, const BuildProgress& progress) {
     const QString pciPath = options.pciIdsPath.isEmpty() ? DefaultPciIdsPath() : options.pciIdsPath;
     const SampleCatalogue sample(ReadInputFile(pciPath));
     if (sample.modelCount() == 0) {
         throw InputError(
-            QStringLiteral("'%1' lists no device of a vendor with a known download page")
+            QStringLiteral("%1: lists no device of a vendor with a known download page")
                 .arg(pciPath));
     }
     WriteDriverCatalogue(
         path, password, SampleCatalogue::columns(),
         [&](const RowSink& insert) { sample.generate(options.rows, options.seed, insert); },
-        options.layout);
+        options.layout,
+        [&](qint64 rowsDone) {
+            if (progress) progress(rowsDone, options.rows);
+        });
 }
 
 }  // namespace quarrow

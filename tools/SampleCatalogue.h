@@ -51,6 +51,6 @@ struct SampleOptions {
 // Writes a sample catalogue; throws InputError when pci.ids cannot be read
 // or yields no device to list.
 void WriteSampleCatalogue(const QString& path, const QString& password,
-                          const SampleOptions& options);
+                          const SampleOptions& options, const BuildProgress& progress = {});
 
 }  // namespace quarrow

@@ -1,12 +1,12 @@
 #include "CatalogueWriter.h"
-#include "DriverCatalogue.h"
 #include "ModalWindow.h"
-#include "Startup.h"
-#include "TForm1.h"
-#include "TForm2.h"
 #include "TestSupport.h"
+#include "about/TForm2.h"
+#include "catalogue/TForm1.h"
 #include "db/Connection.h"
 #include "db/Query.h"
+#include "program/Startup.h"
+#include "stores/DriverCatalogue.h"
 
 #include <QMessageBox>
 #include <QRegularExpression>
@@ -260,7 +260,7 @@ void AboutWindowTest::everyShowingReadsTheVersionAfresh() {
         Connection writer(AboutCatalogueConnectionString());
         writer.setMode(ShareMode::DenyNone);
         Query rows(&writer, QStringLiteral("writer"));
-        rows.addSql(QStringLiteral("SELECT * FROM table_1"));
+        rows.setSelect(QStringLiteral("table_1"));
         rows.open();
         rows.deleteCurrent();
     }
@@ -342,5 +342,5 @@ void AboutWindowTest::addressLabelOpensHomePageAndStaysOpen() {
              QStringList{QStringLiteral("http://") + QStringLiteral(QUARROW_HOME_HOST)});
 }
 
-QTEST_MAIN(AboutWindowTest)
+QUARROW_TEST_MAIN(AboutWindowTest)
 #include "tst_about_window.moc"

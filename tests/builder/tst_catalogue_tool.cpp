@@ -1,8 +1,10 @@
 #include "TestSupport.h"
 #include "ToolProcess.h"
 
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -40,6 +42,11 @@ private slots:
     void usageErrors_data();
     void usageErrors();
     void helpNamesEveryCommand();
+    void versionIsPrinted();
+    void messagesNameTheirFile_data();
+    void messagesNameTheirFile();
+    void exportNeedsADriverOrDeviceTable();
+    void progressIsShownOnlyOnATerminal();
     void sampleIsTheSameForTheSameSeed();
     void sampleLooksLikeADriverCatalogue();
     void smallSampleStillHasTheExampleModel();
@@ -173,7 +180,8 @@ void TestCatalogueTool::exportRefusesAWrongPassword() {
                                           QStringLiteral("--password"), QStringLiteral("Kavrel")},
                                          dir_.path());
     QCOMPARE(run.exitCode, 2);
-    QVERIFY2(run.err.contains(QStringLiteral("Not a valid password.")), qPrintable(run.err));
+    QVERIFY2(run.err.contains(QStringLiteral("locked.mdb: Not a valid password.")),
+             qPrintable(run.err));
     QCOMPARE(run.out, QByteArray());
 }
 
@@ -204,6 +212,11 @@ void TestCatalogueTool::usageErrors_data() {
     QTest::newRow("no rows") << QStringList{QStringLiteral("sample"), QStringLiteral("--rows=0"),
                                             password, QStringLiteral("p"), out}
                              << "--rows takes a whole number";
+    for (const char* command : {"drivers", "sample", "devices", "export"}) {
+        QTest::newRow(qPrintable(QStringLiteral("empty password, %1").arg(QLatin1String(command))))
+            << QStringList{QString::fromLatin1(command), QStringLiteral("--password="), out}
+            << "--password may not be empty";
+    }
     QTest::newRow("option of another command")
         << QStringList{QStringLiteral("sample"), QStringLiteral("--usb"),
                        QStringLiteral("x"),      password,
@@ -230,6 +243,101 @@ void TestCatalogueTool::helpNamesEveryCommand() {
         QVERIFY2(usage.contains(QStringLiteral("quarrow-catalogue ") + QLatin1String(command)),
                  command);
     }
+}
+
+void TestCatalogueTool::versionIsPrinted() {
+    const ToolRun run = RunCatalogueTool({QStringLiteral("--version")}, dir_.path());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, QByteArray("quarrow-catalogue (Quarrow) 1.3\n"));
+}
+
+void TestCatalogueTool::messagesNameTheirFile_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+
+    const QString password = QStringLiteral("--password=kavrel");
+    QTest::newRow("bad row on standard input")
+        << QStringList{QStringLiteral("drivers"), password, QStringLiteral("named.mdb")}
+        << DriverHeaderLine() + "a\tb\n"
+        << 2 << "standard input: line 2: 2 field(s)";
+    QTest::newRow("catalogue in a folder that is not there")
+        << QStringList{QStringLiteral("drivers"), password, QStringLiteral("no/such/named.mdb")}
+        << DriverHeaderLine() + driverRow(QStringLiteral("Intel I219-V")) << 1
+        << "no/such/named.mdb: ";
+    QTest::newRow("registry not there")
+        << QStringList{QStringLiteral("sample"), QStringLiteral("--pci=missing.ids"), password,
+                       QStringLiteral("named.mdb")}
+        << QByteArray() << 2 << "missing.ids: cannot read it";
+    QTest::newRow("catalogue not there")
+        << QStringList{QStringLiteral("export"), QStringLiteral("named-missing.mdb"), password}
+        << QByteArray() << 2 << "named-missing.mdb: ";
+    QTest::newRow("registry of no vendor")
+        << QStringList{QStringLiteral("devices"), QStringLiteral("--pci=/etc/passwd"), password,
+                       QStringLiteral("named.mdb")}
+        << QByteArray() << 2 << "/etc/passwd: no vendor could be read from it";
+}
+
+void TestCatalogueTool::messagesNameTheirFile() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, input);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+
+    const ToolRun run = RunCatalogueTool(arguments, dir_.path(), input);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.err.startsWith(QStringLiteral("quarrow-catalogue: ") + message),
+             qPrintable(run.err));
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(FilesStartingWith(dir_.path(), QStringLiteral("named")), QStringList());
+}
+
+void TestCatalogueTool::exportNeedsADriverOrDeviceTable() {
+    // An empty file is an empty database, which opens with any password.
+    QFile empty(dir_.filePath(QStringLiteral("blank.mdb")));
+    QVERIFY(empty.open(QIODevice::WriteOnly));
+    empty.close();
+
+    const ToolRun run = RunCatalogueTool({QStringLiteral("export"), QStringLiteral("blank.mdb"),
+                                          QStringLiteral("--password=kavrel")},
+                                         dir_.path());
+    QCOMPARE(run.exitCode, 2);
+    QCOMPARE(run.err,
+             QStringLiteral("quarrow-catalogue: blank.mdb: it holds neither a driver table "
+                            "(table_1) nor a device table (device)\n"));
+    QCOMPARE(run.out, QByteArray());
+}
+
+void TestCatalogueTool::progressIsShownOnlyOnATerminal() {
+    const QStringList arguments{QStringLiteral("sample"), QStringLiteral("--rows=200000"),
+                                QStringLiteral("--password=kavrel"), QStringLiteral("long.mdb")};
+    const ToolRun piped = RunCatalogueTool(arguments, dir_.path());
+    QVERIFY2(piped.exitCode == 0, qPrintable(piped.err));
+    QCOMPARE(piped.err,
+             QStringLiteral("quarrow-catalogue: wrote 200000 sample rows to long.mdb\n"));
+
+    // script(1) gives the tool a terminal and copies what it shows.
+    const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
+    if (script.isEmpty()) QSKIP("script (util-linux) is not installed");
+    QStringList command{QDir(BuildDir()).filePath(QStringLiteral("quarrow-catalogue"))};
+    command += arguments;
+    command.last() = QStringLiteral("long-terminal.mdb");
+    QProcess process;
+    process.setWorkingDirectory(dir_.path());
+    process.start(script,
+                  {QStringLiteral("-qec"), command.join(u' '), QStringLiteral("/dev/null")});
+    QVERIFY(process.waitForFinished(120000));
+    QCOMPARE(process.exitCode(), 0);
+    const QString shown = QString::fromUtf8(process.readAllStandardOutput());
+    const QRegularExpression progress(QStringLiteral(
+        "\\rlong-terminal\\.mdb: [0-9,]+ rows \\(\\d+%\\), [0-9,]+ rows/s, \\d+ s left"));
+    QVERIFY2(progress.match(shown).hasMatch(), qPrintable(shown));
+    QVERIFY2(shown.contains(
+                 QStringLiteral("long-terminal.mdb: 200,000 rows, building the search index")),
+             qPrintable(shown));
+    QVERIFY2(shown.contains(QStringLiteral("wrote 200000 sample rows to long-terminal.mdb")),
+             qPrintable(shown));
 }
 
 void TestCatalogueTool::sampleIsTheSameForTheSameSeed() {
@@ -345,5 +453,5 @@ void TestCatalogueTool::sampleWithoutKnownDevicesIsRefused() {
     QCOMPARE(FilesStartingWith(dir_.path(), QStringLiteral("none.mdb")), QStringList());
 }
 
-QTEST_GUILESS_MAIN(TestCatalogueTool)
+QUARROW_TEST_MAIN(TestCatalogueTool)
 #include "tst_catalogue_tool.moc"

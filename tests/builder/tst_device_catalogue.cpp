@@ -2,9 +2,9 @@
 #include "IdsReader.h"
 #include "TestSupport.h"
 #include "ToolProcess.h"
+#include "core/Exception.h"
 #include "db/Connection.h"
 #include "db/Query.h"
-#include "dialogs/Errors.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -91,6 +91,9 @@ private slots:
     void usbSectionsEndTheVendorList_data();
     void usbSectionsEndTheVendorList();
     void toolBuildsTheDeviceCatalogue();
+    void exportGivesTheDeviceRowsBack();
+    void registryOfNoVendorWritesNothing_data();
+    void registryOfNoVendorWritesNothing();
 
 private:
     QTemporaryDir dir_;
@@ -154,7 +157,7 @@ void TestDeviceCatalogue::toolBuildsTheDeviceCatalogue() {
     const QString path = dir_.filePath(QStringLiteral("dev.mdb"));
     Connection connection(CatalogueConnectionString(path, QStringLiteral("kavrel")));
     Query query(&connection, QStringLiteral("ADOQuery1"));
-    query.addSql(QStringLiteral("SELECT * FROM device"));
+    query.setSelect(QStringLiteral("device"));
     query.open();
     QCOMPARE(query.fieldNames(), (QStringList{QStringLiteral("Код"), QStringLiteral("device")}));
     const QStringList expected = kPciRows + kUsbRows;
@@ -168,5 +171,57 @@ void TestDeviceCatalogue::toolBuildsTheDeviceCatalogue() {
     QVERIFY_THROWS_EXCEPTION(Exception, wrong.open());
 }
 
-QTEST_GUILESS_MAIN(TestDeviceCatalogue)
+void TestDeviceCatalogue::exportGivesTheDeviceRowsBack() {
+    writeFile(dir_.filePath(QStringLiteral("pci.ids")), kPciIds);
+    writeFile(dir_.filePath(QStringLiteral("usb.ids")), kUsbIds);
+    QCOMPARE(RunCatalogueTool({QStringLiteral("devices"), QStringLiteral("--password=kavrel"),
+                               QStringLiteral("--pci=pci.ids"), QStringLiteral("--usb=usb.ids"),
+                               QStringLiteral("export.mdb")},
+                              dir_.path())
+                 .exitCode,
+             0);
+
+    const ToolRun run = RunCatalogueTool({QStringLiteral("export"), QStringLiteral("export.mdb"),
+                                          QStringLiteral("--password=kavrel")},
+                                         dir_.path());
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QString expected = QStringLiteral("Код\tdevice\n");
+    const QStringList rows = kPciRows + kUsbRows;
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        expected += QStringLiteral("%1\t%2\n").arg(r + 1).arg(rows[r]);
+    }
+    QCOMPARE(QString::fromUtf8(run.out), expected);
+}
+
+void TestDeviceCatalogue::registryOfNoVendorWritesNothing_data() {
+    QTest::addColumn<QByteArray>("pci");
+    QTest::addColumn<QByteArray>("usb");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("pci.ids of another kind")
+        << QByteArray("root:x:0:0:root:/root:/bin/bash\n") << kUsbIds << "pci.ids";
+    QTest::newRow("usb.ids empty") << kPciIds << QByteArray() << "usb.ids";
+    QTest::newRow("pci.ids of comments only")
+        << QByteArray("# nothing\n\n") << kUsbIds << "pci.ids";
+}
+
+void TestDeviceCatalogue::registryOfNoVendorWritesNothing() {
+    QFETCH(QByteArray, pci);
+    QFETCH(QByteArray, usb);
+    QFETCH(QString, named);
+    writeFile(dir_.filePath(QStringLiteral("pci.ids")), pci);
+    writeFile(dir_.filePath(QStringLiteral("usb.ids")), usb);
+
+    const ToolRun run =
+        RunCatalogueTool({QStringLiteral("devices"), QStringLiteral("--password=kavrel"),
+                          QStringLiteral("--pci=pci.ids"), QStringLiteral("--usb=usb.ids"),
+                          QStringLiteral("none.mdb")},
+                         dir_.path());
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.startsWith(
+                 QStringLiteral("quarrow-catalogue: %1: no vendor could be read").arg(named)),
+             qPrintable(run.err));
+    QCOMPARE(FilesStartingWith(dir_.path(), QStringLiteral("none.mdb")), QStringList());
+}
+
+QUARROW_TEST_MAIN(TestDeviceCatalogue)
 #include "tst_device_catalogue.moc"

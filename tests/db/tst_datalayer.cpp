@@ -1,14 +1,14 @@
 #include "CatalogueWriter.h"
-#include "DriverCatalogue.h"
+#include "SearchConnection.h"
 #include "TestSupport.h"
+#include "core/Exception.h"
 #include "db/Connection.h"
 #include "db/ConnectionString.h"
 #include "db/Like.h"
 #include "db/Query.h"
 #include "db/Sqlite.h"
-#include "db/StatementText.h"
 #include "db/TrigramIndex.h"
-#include "dialogs/Errors.h"
+#include "stores/DriverCatalogue.h"
 
 #include <sqlite3.h>
 #include <unistd.h>
@@ -18,6 +18,7 @@
 
 using namespace quarrow;
 using quarrow::test::TemporaryCurrentFolder;
+using quarrow::test::TemporaryDriverCatalogue;
 
 namespace {
 
@@ -58,18 +59,18 @@ private slots:
     void connectionStringsParseKeyByKey();
     void malformedConnectionStringsAreRefused_data();
     void malformedConnectionStringsAreRefused();
-    void literalsAreLiftedOutOfStatements();
     void openingChecksProviderFileAndPassword_data();
     void openingChecksProviderFileAndPassword();
     void openingNeverModifiesTheFile();
-    void searchFindsEveryLetterCaseOnBothLayouts_data();
-    void searchFindsEveryLetterCaseOnBothLayouts();
+    void searchFindsEveryLetterCase_data();
+    void searchFindsEveryLetterCase();
     void typedTextNeverBecomesSql_data();
     void typedTextNeverBecomesSql();
     void fieldsByNameAndPosition();
     void deletionRemovesFromResultAndFile();
     void refusedDeletionKeepsTheRow();
     void denyWriteConnectionsExcludeEachOther();
+    void readOnlyConnectionsReadBesideDenyWrite();
     void trigramIndexIsUsedAndFollowsEveryWrite();
     void largeResultsReadRowsBackById_data();
     void largeResultsReadRowsBackById();
@@ -110,8 +111,8 @@ void DataLayerTest::likeMatchesLikeTheEngineWould_data() {
                                   << "GTx" << false;
     QTest::newRow("exact") << "abc"
                            << "ABC" << true;
-    QTest::newRow("apostrophe literal") << "%o'b%"
-                                        << "O'Brien" << true;
+    QTest::newRow("apostrophe") << "%o'b%"
+                                << "O'Brien" << true;
     QTest::newRow("greek final sigma folds") << "%Σ%"
                                              << "ς" << true;
     QTest::newRow("no-break space is not a blank") << "% %" << QString(QChar(0xA0)) << false;
@@ -192,15 +193,6 @@ void DataLayerTest::malformedConnectionStringsAreRefused() {
     QVERIFY_THROWS_EXCEPTION(EOleException, ParseConnectionString(text));
 }
 
-void DataLayerTest::literalsAreLiftedOutOfStatements() {
-    QStringList values;
-    const QString lifted = LiftStringLiterals(
-        QStringLiteral("SELECT * FROM t WHERE a LIKE '%x''y%' AND \"b'c\" = 'z' -- it's\n"),
-        &values);
-    QCOMPARE(lifted, QStringLiteral("SELECT * FROM t WHERE a LIKE ?1 AND \"b'c\" = ?2 -- it's\n"));
-    QCOMPARE(values, QStringList({QStringLiteral("%x'y%"), QStringLiteral("z")}));
-}
-
 void DataLayerTest::openingChecksProviderFileAndPassword_data() {
     QTest::addColumn<QString>("connectionString");
     QTest::addColumn<bool>("createFile");
@@ -248,67 +240,48 @@ void DataLayerTest::openingChecksProviderFileAndPassword() {
 }
 
 void DataLayerTest::openingNeverModifiesTheFile() {
-    TemporaryCurrentFolder folder;
-    const QString path = folder.filePath(QStringLiteral("vek.mdb"));
-    WriteDriverCatalogue(path, QStringLiteral("kavrel"),
-                         {kDriverColumns, {row(QStringLiteral("a"))}});
-    const QByteArray before = checksum(path);
-    {
-        Connection connection(MainCatalogueConnectionString());
-        Query results(&connection, QStringLiteral("ADOQuery1"));
-        Query counter(&connection, QStringLiteral("ADOQuery2"));
-        QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("a")), 1);
-    }
-    QCOMPARE(checksum(path), before);
+    TemporaryDriverCatalogue catalogue({row(QStringLiteral("a"))});
+    const QByteArray before = checksum(catalogue.file());
+    QCOMPARE(catalogue.searchDrivers(QStringLiteral("a")), 1);
+    catalogue.results.close();
+    catalogue.counter.close();
+    catalogue.connection.close();
+    QCOMPARE(checksum(catalogue.file()), before);
 }
 
-void DataLayerTest::searchFindsEveryLetterCaseOnBothLayouts_data() {
-    QTest::addColumn<int>("layout");
+// Whether a search narrowed by the trigram index finds what a scan of a
+// plain table finds is tst_indexagreement's to check.
+void DataLayerTest::searchFindsEveryLetterCase_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("expected");
     const QStringList geforce{QStringLiteral("NVIDIA GeForce 7300 GT"),
                               QStringLiteral("geforce 7300 gt (mobile)")};
-    const QList<QPair<DriverTableLayout, QByteArray>> layouts{
-        {DriverTableLayout::TrigramIndexed, " (indexed)"},
-        {DriverTableLayout::Plain, " (plain)"},
-        {DriverTableLayout::FtsTable, " (fts table)"}};
-    for (const auto& [tableLayout, suffix] : layouts) {
-        const int layout = int(tableLayout);
-        QTest::newRow("7300 GT" + suffix) << layout << "7300 GT" << geforce;
-        QTest::newRow("7300 gt" + suffix) << layout << "7300 gt" << geforce;
-        QTest::newRow("cyrillic" + suffix)
-            << layout << "ВИДЕО" << QStringList{QStringLiteral("Видеокарта Radeon")};
-        QTest::newRow("two cyrillic letters" + suffix)
-            << layout << "ЕО" << QStringList{QStringLiteral("Видеокарта Radeon")};
-        QTest::newRow("nothing" + suffix) << layout << "zzz" << QStringList();
-        QTest::newRow("wildcard underscore" + suffix) << layout << "73_0 G" << geforce;
-        QTest::newRow("everything but null" + suffix)
-            << layout << ""
-            << QStringList{QStringLiteral("NVIDIA GeForce 7300 GT"),
-                           QStringLiteral("Видеокарта Radeon"),
-                           QStringLiteral("geforce 7300 gt (mobile)"), QString()};
-    }
+    QTest::newRow("7300 GT") << "7300 GT" << geforce;
+    QTest::newRow("7300 gt") << "7300 gt" << geforce;
+    QTest::newRow("cyrillic") << "ВИДЕО" << QStringList{QStringLiteral("Видеокарта Radeon")};
+    QTest::newRow("two cyrillic letters")
+        << "ЕО" << QStringList{QStringLiteral("Видеокарта Radeon")};
+    QTest::newRow("nothing") << "zzz" << QStringList();
+    QTest::newRow("wildcard underscore") << "73_0 G" << geforce;
+    QTest::newRow("everything but null")
+        << ""
+        << QStringList{QStringLiteral("NVIDIA GeForce 7300 GT"),
+                       QStringLiteral("Видеокарта Radeon"),
+                       QStringLiteral("geforce 7300 gt (mobile)"), QString()};
 }
 
-void DataLayerTest::searchFindsEveryLetterCaseOnBothLayouts() {
-    QFETCH(int, layout);
+void DataLayerTest::searchFindsEveryLetterCase() {
     QFETCH(QString, text);
     QFETCH(QStringList, expected);
-    TemporaryCurrentFolder folder;
     QStringList nullName = row(QString());
     nullName[0] = QString();
     QStringList emptyName = row(QString());
     emptyName[0] = QStringLiteral("");
-    WriteDriverCatalogue(
-        folder.filePath(QStringLiteral("vek.mdb")), QStringLiteral("kavrel"),
-        {kDriverColumns,
-         {row(QStringLiteral("NVIDIA GeForce 7300 GT")), row(QStringLiteral("Видеокарта Radeon")),
-          row(QStringLiteral("geforce 7300 gt (mobile)")), nullName, emptyName}},
-        DriverTableLayout(layout));
-    Connection connection(MainCatalogueConnectionString());
-    Query results(&connection, QStringLiteral("ADOQuery1"));
-    Query counter(&connection, QStringLiteral("ADOQuery2"));
-    const qint64 count = RunDriverSearch(connection, results, counter, text);
+    TemporaryDriverCatalogue catalogue(
+        {row(QStringLiteral("NVIDIA GeForce 7300 GT")), row(QStringLiteral("Видеокарта Radeon")),
+         row(QStringLiteral("geforce 7300 gt (mobile)")), nullName, emptyName});
+    const qint64 count = catalogue.searchDrivers(text);
+    const Query& results = catalogue.results;
     QStringList names;
     for (int r = 0; r < results.rowCount(); ++r) names.append(results.value(r, 0));
     // The empty name stands in the expectation as a null QString: both read as empty text.
@@ -332,27 +305,19 @@ void DataLayerTest::typedTextNeverBecomesSql_data() {
 void DataLayerTest::typedTextNeverBecomesSql() {
     QFETCH(QString, text);
     QFETCH(int, found);
-    TemporaryCurrentFolder folder;
-    WriteDriverCatalogue(folder.filePath(QStringLiteral("vek.mdb")), QStringLiteral("kavrel"),
-                         {kDriverColumns,
-                          {row(QStringLiteral("name x' OR '1'='1 here")),
-                           row(QStringLiteral("O'Brien")), row(QStringLiteral("plain"))}});
-    Connection connection(MainCatalogueConnectionString());
-    Query results(&connection, QStringLiteral("ADOQuery1"));
-    Query counter(&connection, QStringLiteral("ADOQuery2"));
-    QCOMPARE(RunDriverSearch(connection, results, counter, text), qint64(found));
-    QCOMPARE(results.rowCount(), found);
-    QCOMPARE(RunDriverSearch(connection, results, counter, QString()), qint64(3));
+    TemporaryDriverCatalogue catalogue({row(QStringLiteral("name x' OR '1'='1 here")),
+                                        row(QStringLiteral("O'Brien")),
+                                        row(QStringLiteral("plain"))});
+    QCOMPARE(catalogue.searchDrivers(text), qint64(found));
+    QCOMPARE(catalogue.results.rowCount(), found);
+    QCOMPARE(catalogue.searchDrivers(QString()), qint64(3));
 }
 
 void DataLayerTest::fieldsByNameAndPosition() {
-    TemporaryCurrentFolder folder;
-    WriteDriverCatalogue(folder.filePath(QStringLiteral("vek.mdb")), QStringLiteral("kavrel"),
-                         {kDriverColumns, {row(QStringLiteral("a"))}});
-    Connection connection(MainCatalogueConnectionString());
-    Query query(&connection, QStringLiteral("ADOQuery1"));
+    TemporaryDriverCatalogue catalogue({row(QStringLiteral("a"))});
+    Query& query = catalogue.results;
     QVERIFY_THROWS_EXCEPTION(EDatabaseError, query.fieldByName(QStringLiteral("os")));
-    query.addSql(QStringLiteral("SELECT * FROM table_1"));
+    query.setSelect(QStringLiteral("table_1"));
     query.open();
     QCOMPARE(query.fieldByName(QStringLiteral("OS")), QStringLiteral("Windows XP"));
     QCOMPARE(query.field(1), QStringLiteral("Видеокарта"));
@@ -371,15 +336,10 @@ void DataLayerTest::fieldsByNameAndPosition() {
 }
 
 void DataLayerTest::deletionRemovesFromResultAndFile() {
-    TemporaryCurrentFolder folder;
-    WriteDriverCatalogue(
-        folder.filePath(QStringLiteral("vek.mdb")), QStringLiteral("kavrel"),
-        {kDriverColumns,
-         {row(QStringLiteral("a1")), row(QStringLiteral("a2")), row(QStringLiteral("a3"))}});
-    Connection connection(MainCatalogueConnectionString());
-    Query results(&connection, QStringLiteral("ADOQuery1"));
-    Query counter(&connection, QStringLiteral("ADOQuery2"));
-    RunDriverSearch(connection, results, counter, QStringLiteral("a"));
+    TemporaryDriverCatalogue catalogue(
+        {row(QStringLiteral("a1")), row(QStringLiteral("a2")), row(QStringLiteral("a3"))});
+    Query& results = catalogue.results;
+    catalogue.searchDrivers(QStringLiteral("a"));
     results.setCurrentRow(2);
     results.deleteCurrent();
     QCOMPARE(results.rowCount(), 2);
@@ -387,23 +347,17 @@ void DataLayerTest::deletionRemovesFromResultAndFile() {
     results.setCurrentRow(0);
     results.deleteCurrent();
     QCOMPARE(results.fieldByName(QStringLiteral("Наименование")), QStringLiteral("a2"));
-    QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("a")), qint64(1));
+    QCOMPARE(catalogue.searchDrivers(QStringLiteral("a")), qint64(1));
 }
 
 void DataLayerTest::refusedDeletionKeepsTheRow() {
     if (geteuid() == 0) QSKIP("file permissions do not bind the superuser");
-    TemporaryCurrentFolder folder;
-    const QString path = folder.filePath(QStringLiteral("vek.mdb"));
-    WriteDriverCatalogue(path, QStringLiteral("kavrel"),
-                         {kDriverColumns, {row(QStringLiteral("a"))}});
-    QFile::setPermissions(path, QFile::ReadOwner);
-    Connection connection(MainCatalogueConnectionString());
-    Query results(&connection, QStringLiteral("ADOQuery1"));
-    Query counter(&connection, QStringLiteral("ADOQuery2"));
-    RunDriverSearch(connection, results, counter, QStringLiteral("a"));
-    QVERIFY_THROWS_EXCEPTION(EOleException, results.deleteCurrent());
-    QCOMPARE(results.rowCount(), 1);
-    QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("a")), qint64(1));
+    TemporaryDriverCatalogue catalogue({row(QStringLiteral("a"))});
+    QFile::setPermissions(catalogue.file(), QFile::ReadOwner);
+    catalogue.searchDrivers(QStringLiteral("a"));
+    QVERIFY_THROWS_EXCEPTION(EOleException, catalogue.results.deleteCurrent());
+    QCOMPARE(catalogue.results.rowCount(), 1);
+    QCOMPARE(catalogue.searchDrivers(QStringLiteral("a")), qint64(1));
 }
 
 void DataLayerTest::denyWriteConnectionsExcludeEachOther() {
@@ -423,34 +377,66 @@ void DataLayerTest::denyWriteConnectionsExcludeEachOther() {
     QVERIFY(second.isOpen());
 }
 
-void DataLayerTest::trigramIndexIsUsedAndFollowsEveryWrite() {
+void DataLayerTest::readOnlyConnectionsReadBesideDenyWrite() {
     TemporaryCurrentFolder folder;
-    WriteDriverCatalogue(
-        folder.filePath(QStringLiteral("vek.mdb")), QStringLiteral("kavrel"),
-        {kDriverColumns,
-         {row(QStringLiteral("GeForce 7300 GT")), row(QStringLiteral("Radeon 9600")),
-          row(QStringLiteral("geforce 7300 gt go"))}});
-    Connection connection(MainCatalogueConnectionString());
+    WriteDeviceCatalogue(folder.filePath(QStringLiteral("dev.mdb")), QStringLiteral("kavrel"),
+                         {{QStringLiteral("Код"), QStringLiteral("device")},
+                          {{QStringLiteral("1"), QStringLiteral("x")}}});
+    const QString denyWrite = QStringLiteral(
+        "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=dev.mdb;Mode=Share Deny Write;"
+        "Jet OLEDB:Database Password=kavrel");
+    const QString readOnly = QStringLiteral(
+        "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=dev.mdb;Mode=Read;"
+        "Jet OLEDB:Database Password=kavrel");
+    const auto count = [](Connection& connection) {
+        Query query(&connection, QStringLiteral("ADOQuery2"));
+        query.setSql(QStringLiteral("SELECT count(*) AS n FROM device"));
+        query.open();
+        return query.fieldByNameAsInteger(QStringLiteral("n"));
+    };
+    // Either may come first; the reader writes nothing the other protects.
+    for (const bool readerFirst : {false, true}) {
+        Connection holder(denyWrite);
+        Connection reader(readOnly);
+        if (readerFirst) reader.open();
+        holder.open();
+        reader.open();
+        QCOMPARE(count(reader), qint64(1));
+        QCOMPARE(sqlite3_db_readonly(reader.handle(), "main"), 1);
+        QCOMPARE(count(holder), qint64(1));
+    }
+    // Writers other than the holder are still kept out.
+    Connection holder(denyWrite);
+    holder.open();
+    Connection writer(
+        QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=dev.mdb;Mode=Share Deny None;"
+                       "Jet OLEDB:Database Password=kavrel"));
+    QVERIFY_THROWS_EXCEPTION(EOleException, writer.open());
+}
+
+void DataLayerTest::trigramIndexIsUsedAndFollowsEveryWrite() {
+    TemporaryDriverCatalogue catalogue({row(QStringLiteral("GeForce 7300 GT")),
+                                        row(QStringLiteral("Radeon 9600")),
+                                        row(QStringLiteral("geforce 7300 gt go"))});
+    Connection& connection = catalogue.connection;
     connection.open();
 
-    QStringList values{QStringLiteral("%7300 gt%")};
-    const QString rewritten =
-        UseTrigramIndex(connection.handle(),
-                        QStringLiteral("SELECT * FROM table_1 WHERE Наименование LIKE ?1"), values);
-    QCOMPARE(rewritten,
-             QStringLiteral("SELECT * FROM table_1 WHERE (Наименование LIKE ?1 AND rowid "
-                            "IN (SELECT rowid FROM \"table_1_trigram\" WHERE "
-                            "\"table_1_trigram\" MATCH ?2))"));
-    QCOMPARE(values.value(1), QStringLiteral("\"730\" \"300\" \"00 \" \"0 g\" \" gt\""));
-    QStringList shortValues{QStringLiteral("%gt%")};
-    QCOMPARE(UseTrigramIndex(connection.handle(),
-                             QStringLiteral("SELECT * FROM table_1 WHERE Наименование LIKE ?1"),
-                             shortValues),
-             QStringLiteral("SELECT * FROM table_1 WHERE Наименование LIKE ?1"));
-
-    Query results(&connection, QStringLiteral("ADOQuery1"));
-    Query counter(&connection, QStringLiteral("ADOQuery2"));
+    Query& results = catalogue.results;
+    Query& counter = catalogue.counter;
+    RunDriverSearch(connection, results, counter, QStringLiteral("gt"));
+    QCOMPARE(results.sqlText(), QStringLiteral("SELECT * FROM table_1 WHERE Наименование LIKE ?"));
+    QCOMPARE(results.parameters(), QStringList{QStringLiteral("%gt%")});
     QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("7300 GT")), qint64(2));
+    const QString narrowed = QStringLiteral(
+        "Наименование LIKE ? AND rowid IN (SELECT rowid FROM \"table_1_trigram\" WHERE "
+        "\"table_1_trigram\" MATCH ?)");
+    QCOMPARE(results.sqlText(), QStringLiteral("SELECT * FROM table_1 WHERE ") + narrowed);
+    QCOMPARE(counter.sqlText(),
+             QStringLiteral("select count(*) as url from table_1 WHERE ") + narrowed);
+    const QStringList parameters{QStringLiteral("%7300 GT%"),
+                                 QStringLiteral("\"730\" \"300\" \"00 \" \"0 G\" \" GT\"")};
+    QCOMPARE(results.parameters(), parameters);
+    QCOMPARE(counter.parameters(), parameters);
     results.deleteCurrent();
     results.updateRow(0, {{0, QStringLiteral("Quadro 7300 GTX")}});
     QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("7300 GT")), qint64(1));
@@ -472,17 +458,15 @@ void DataLayerTest::largeResultsReadRowsBackById_data() {
 
 void DataLayerTest::largeResultsReadRowsBackById() {
     QFETCH(int, budget);
-    TemporaryCurrentFolder folder;
-    CatalogueTable table{kDriverColumns, {}};
     // More rows than the result keeps blocks of, so blocks are dropped and read again.
     const int rows = int(ResultSet::kBlockRows * (ResultSet::kCachedBlocks + 6));
-    for (int k = 0; k < rows; ++k) table.rows.append(row(QStringLiteral("driver %1").arg(k)));
-    WriteDriverCatalogue(folder.filePath(QStringLiteral("vek.mdb")), QStringLiteral("kavrel"),
-                         table);
-    Connection connection(MainCatalogueConnectionString());
-    Query results(&connection, QStringLiteral("ADOQuery1"));
+    QList<QStringList> table;
+    for (int k = 0; k < rows; ++k) table.append(row(QStringLiteral("driver %1").arg(k)));
+    TemporaryDriverCatalogue catalogue(table);
+    Connection& connection = catalogue.connection;
+    Query& results = catalogue.results;
     results.setValueBudget(std::size_t(budget));
-    Query counter(&connection, QStringLiteral("ADOQuery2"));
+    Query& counter = catalogue.counter;
     QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("driver")), qint64(rows));
 
     for (int pass = 0; pass < 2; ++pass) {
@@ -518,15 +502,14 @@ void DataLayerTest::largeResultsReadRowsBackById() {
 void DataLayerTest::scansSeeWhatAnotherConnectionWroteBetweenThem() {
     // Scans read the file ahead in large pieces; what was read ahead must
     // not outlive the read that another writer could change the file after.
-    TemporaryCurrentFolder folder;
-    CatalogueTable table{kDriverColumns, {}};
     const int rows = 6000;  // a file of several read-ahead pieces
-    for (int k = 0; k < rows; ++k) table.rows.append(row(QStringLiteral("driver %1").arg(k)));
-    const QString path = folder.filePath(QStringLiteral("vek.mdb"));
-    WriteDriverCatalogue(path, QStringLiteral("kavrel"), table);
-    Connection connection(MainCatalogueConnectionString());
-    Query results(&connection, QStringLiteral("ADOQuery1"));
-    Query counter(&connection, QStringLiteral("ADOQuery2"));
+    QList<QStringList> table;
+    for (int k = 0; k < rows; ++k) table.append(row(QStringLiteral("driver %1").arg(k)));
+    TemporaryDriverCatalogue catalogue(table);
+    const QString path = catalogue.file();
+    Connection& connection = catalogue.connection;
+    Query& results = catalogue.results;
+    Query& counter = catalogue.counter;
     QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("d")), qint64(rows));
 
     sqlite3* other = nullptr;
@@ -550,5 +533,5 @@ void DataLayerTest::scansSeeWhatAnotherConnectionWroteBetweenThem() {
     QCOMPARE(results.value(rows - 1, 0), QStringLiteral("added driver"));
 }
 
-QTEST_MAIN(DataLayerTest)
+QUARROW_TEST_MAIN(DataLayerTest)
 #include "tst_datalayer.moc"

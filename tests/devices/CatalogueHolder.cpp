@@ -1,9 +1,9 @@
 // Holds dev.mdb in the current folder open the way the unknown-device window
 // does (deny-write) until its standard input closes, so that tests can see
 // what another process holding the catalogue means for the window.
-#include "DeviceCatalogue.h"
+#include "core/Exception.h"
 #include "db/Connection.h"
-#include "dialogs/Errors.h"
+#include "stores/DeviceCatalogue.h"
 
 #include <QCoreApplication>
 #include <cstdio>

@@ -69,6 +69,17 @@ QString ExecOnFile(const QString& path, const QString& sql) {
     return {};
 }
 
+WriteLock::WriteLock(const QString& path) {
+    held_ = sqlite3_open_v2(QFile::encodeName(path).constData(), &db_, SQLITE_OPEN_READWRITE,
+                            nullptr) == SQLITE_OK &&
+            sqlite3_exec(db_, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+WriteLock::~WriteLock() {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db_);
+}
+
 QStringList ShownRows(const QAbstractItemModel* model) {
     QStringList rows;
     for (int r = 0; r < model->rowCount(); ++r) {

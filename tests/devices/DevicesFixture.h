@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+struct sqlite3;
+
 namespace quarrow::test {
 
 // Device rows are written and compared as "Код|device". A row written
@@ -18,6 +20,21 @@ QStringList StoredDevices(const QString& path);
 // Runs statements on the file beside the program's own connection; returns
 // the engine's message, empty on success.
 QString ExecOnFile(const QString& path, const QString& sql);
+
+// Another writer holding the file's exclusive lock while it lives, so that
+// every write of the program is refused ("database is locked").
+class WriteLock {
+public:
+    explicit WriteLock(const QString& path);
+    ~WriteLock();
+    WriteLock(const WriteLock&) = delete;
+    WriteLock& operator=(const WriteLock&) = delete;
+    bool isHeld() const { return held_; }
+
+private:
+    sqlite3* db_ = nullptr;
+    bool held_ = false;
+};
 
 // The rows a grid shows, "ID|УСТРОЙСТВО".
 QStringList ShownRows(const QAbstractItemModel* model);

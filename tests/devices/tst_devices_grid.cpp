@@ -1,14 +1,15 @@
 #include "DevicesFixture.h"
-#include "TForm4.h"
 #include "TestSupport.h"
-#include "db/EditableDBGrid.h"
 #include "db/Query.h"
+#include "devices/TForm4.h"
+#include "widgets/EditableDBGrid.h"
 
 #include <QAbstractItemModelTester>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
+#include <optional>
 
 using namespace quarrow;
 using namespace quarrow::test;
@@ -383,36 +384,30 @@ void DeviceGridTest::deletionAsksFirst() {
 }
 
 void DeviceGridTest::refusedChangeLeavesFileAndGrid_data() {
-    QTest::addColumn<QString>("trigger");  // run on the file first
+    QTest::addColumn<bool>("locked");  // by another writer while the row is written
     QTest::addColumn<bool>("newRow");
     QTest::addColumn<int>("column");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("message");
-    QTest::newRow("text into ID") << QString() << false << 0 << QStringLiteral("abc")
+    QTest::newRow("text into ID") << false << false << 0 << QStringLiteral("abc")
                                   << QStringLiteral("datatype mismatch.");
-    QTest::newRow("another row's ID") << QString() << false << 0 << QStringLiteral("3")
+    QTest::newRow("another row's ID") << false << false << 0 << QStringLiteral("3")
                                       << QStringLiteral("UNIQUE constraint failed: device.Код.");
     QTest::newRow("new row with a taken ID")
-        << QString() << true << 0 << QStringLiteral("1")
+        << false << true << 0 << QStringLiteral("1")
         << QStringLiteral("UNIQUE constraint failed: device.Код.");
-    const QString refuseWrites = QStringLiteral(
-        "CREATE TRIGGER refuse_%1 BEFORE %1 ON device "
-        "BEGIN SELECT RAISE(ABORT, 'attempt to write a readonly database'); END");
     QTest::newRow("catalogue refuses changes")
-        << refuseWrites.arg(QStringLiteral("UPDATE")) << false << 1 << QStringLiteral("x")
-        << QStringLiteral("attempt to write a readonly database.");
+        << true << false << 1 << QStringLiteral("x") << QStringLiteral("database is locked.");
     QTest::newRow("catalogue refuses new rows")
-        << refuseWrites.arg(QStringLiteral("INSERT")) << true << 1 << QStringLiteral("x")
-        << QStringLiteral("attempt to write a readonly database.");
+        << true << true << 1 << QStringLiteral("x") << QStringLiteral("database is locked.");
 }
 
 void DeviceGridTest::refusedChangeLeavesFileAndGrid() {
-    QFETCH(QString, trigger);
+    QFETCH(bool, locked);
     QFETCH(bool, newRow);
     QFETCH(int, column);
     QFETCH(QString, typed);
     QFETCH(QString, message);
-    if (!trigger.isEmpty()) QCOMPARE(ExecOnFile(catalogue(), trigger), QString());
 
     const int row = newRow ? 3 : 1;
     clickCell(newRow ? 2 : 1, column);
@@ -422,8 +417,11 @@ void DeviceGridTest::refusedChangeLeavesFileAndGrid() {
     pressEnter(editor);
     const QString mark = indicator(row);
 
+    std::optional<WriteLock> lock;
+    if (locked) QVERIFY(lock.emplace(catalogue()).isHeld());
     const auto seen = AnswerNextDialog(QStringLiteral("OK"));
     QTest::keyClick(grid(), Qt::Key_Up);
+    lock.reset();
     QVERIFY(seen->seen);
     QCOMPARE(seen->objectName, QStringLiteral("AppMessageBox"));
     QCOMPARE(seen->title, QStringLiteral("Quarrow"));
@@ -468,12 +466,9 @@ void DeviceGridTest::refusedChangeStopsTheSearch() {
 }
 
 void DeviceGridTest::refusedDeletionKeepsTheRow() {
-    QCOMPARE(
-        ExecOnFile(catalogue(), QStringLiteral("CREATE TRIGGER keep BEFORE DELETE ON device BEGIN "
-                                               "SELECT RAISE(ABORT, 'attempt to write a readonly "
-                                               "database'); END")),
-        QString());
     clickCell(1, 1);
+    std::optional<WriteLock> lock(std::in_place, catalogue());
+    QVERIFY(lock->isHeld());
     const auto confirm = std::make_shared<SeenDialog>();
     const auto error = std::make_shared<SeenDialog>();
     WhenNextDialogAppears([confirm, error](QWidget* dialog) {
@@ -487,7 +482,8 @@ void DeviceGridTest::refusedDeletionKeepsTheRow() {
     QTest::keyClick(grid(), Qt::Key_Delete, Qt::ControlModifier);
     QVERIFY(confirm->seen);
     QTRY_VERIFY(error->seen);
-    QCOMPARE(error->text, QStringLiteral("attempt to write a readonly database."));
+    lock.reset();
+    QCOMPARE(error->text, QStringLiteral("database is locked."));
     QCOMPARE(StoredDevices(catalogue()), kRows);
     QCOMPARE(ShownRows(model()), kRows);
     QCOMPARE(grid()->currentIndex().row(), 1);

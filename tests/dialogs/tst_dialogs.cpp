@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
@@ -312,8 +313,7 @@ void DialogsTest::messageDialogLayout_data() {
     QTest::newRow("long") << paragraph.trimmed() << true << true;
     // A word wider than half the screen widens the text rather than being cut.
     QTest::newRow("word wider than half the screen")
-        << QStringLiteral("Could not find file 'C:\\") + QString(80, u'x') + u'\'' << true
-        << false;
+        << QStringLiteral("Could not find file 'C:\\") + QString(80, u'x') + u'\'' << true << false;
 }
 
 void DialogsTest::messageDialogLayout() {

@@ -1,6 +1,6 @@
 #include "CatalogueWriter.h"
-#include "TForm1.h"
 #include "TestSupport.h"
+#include "catalogue/TForm1.h"
 #include "shell/OpenInShell.h"
 
 #include <QFile>

@@ -1,10 +1,10 @@
 #include "CatalogueWriter.h"
-#include "DriverCatalogue.h"
 #include "ReferenceLike.h"
-#include "TForm1.h"
-#include "TForm4.h"
 #include "TestSupport.h"
+#include "catalogue/TForm1.h"
 #include "db/Query.h"
+#include "devices/TForm4.h"
+#include "stores/DriverCatalogue.h"
 
 #include <sqlite3.h>
 #include <QCryptographicHash>

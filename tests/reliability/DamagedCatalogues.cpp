@@ -1,15 +1,21 @@
 #include "DamagedCatalogues.h"
 
+#include "ModalWindow.h"
 #include "TestSupport.h"
+#include "about/TForm2.h"
+#include "catalogue/TForm1.h"
 
 #include <sqlite3.h>
 #include <QAbstractButton>
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -87,32 +93,40 @@ bool setImmutable(const QString& path, bool on) {
 #endif
 }
 
+// The content of a file with this damage; `good` as it is for the damages
+// that concern access or the kind of entry.
+QByteArray damagedContent(Damage damage, const QString& path, const QByteArray& good) {
+    switch (damage) {
+        case Damage::ZeroLength:
+            return {};
+        case Damage::RandomBytes:
+            return randomBytes();
+        case Damage::TruncatedCopy:
+            return good.left(good.size() / 2);
+        case Damage::OtherProgramFile:
+            return otherProgramDatabase(path + QStringLiteral(".other"));
+        case Damage::Folder:
+        case Damage::Unreadable:
+        case Damage::ReadOnly:
+        case Damage::LockedByWriter:
+            break;
+    }
+    return good;
+}
+
 }  // namespace
 
 void WriteDamaged(Damage damage, const QString& path, const QByteArray& good) {
     removeEntry(path);
-    switch (damage) {
-        case Damage::ZeroLength:
-            writeFile(path, {});
-            return;
-        case Damage::RandomBytes:
-            writeFile(path, randomBytes());
-            return;
-        case Damage::TruncatedCopy:
-            writeFile(path, good.left(good.size() / 2));
-            return;
-        case Damage::OtherProgramFile:
-            writeFile(path, otherProgramDatabase(path + QStringLiteral(".other")));
-            return;
-        case Damage::Folder:
-            QDir().mkpath(path);
-            return;
-        case Damage::Unreadable:
-        case Damage::ReadOnly:
-        case Damage::LockedByWriter:
-            writeFile(path, good);
-            return;
+    if (damage == Damage::Folder) {
+        QDir().mkpath(path);
+        return;
     }
+    writeFile(path, damagedContent(damage, path, good));
+}
+
+void WriteDamagedInPlace(Damage damage, const QString& path, const QByteArray& good) {
+    writeFile(path, damagedContent(damage, path, good));
 }
 
 void Repair(const QString& path, const QByteArray& good) {
@@ -127,6 +141,10 @@ QMap<QString, QString> Fingerprint(const QString& folder) {
          dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
         if (entry.isDir()) {
             entries.insert(entry.fileName(), QStringLiteral("folder"));
+            continue;
+        }
+        if (!entry.isFile()) {  // a pipe or a device: reading it could block
+            entries.insert(entry.fileName(), QStringLiteral("special"));
             continue;
         }
         QFile file(entry.filePath());
@@ -291,5 +309,27 @@ bool AnswerEveryDialogWithOk::eventFilter(QObject* watched, QEvent* event) {
 QString ErrorBox(const QString& text) { return QStringLiteral("AppMessageBox|Quarrow|") + text; }
 
 QString DeleteConfirmation() { return QStringLiteral("TMessageForm|Confirm|Delete record?"); }
+
+void SearchMainWindow(const QString& text) {
+    Form1->Edit1->setText(text);
+    QTest::mouseClick(Form1->Button2, Qt::LeftButton);
+}
+
+QStringList MainWindowNames() {
+    QStringList names;
+    const QAbstractItemModel* model = Form1->DBGrid1->model();
+    for (int r = 0; r < model->rowCount(); ++r) names.append(model->index(r, 1).data().toString());
+    return names;
+}
+
+QString ShowAboutWindow() {
+    QString version;
+    WhenShownModally(Form2, [&version] {
+        version = Form2->DBEdit1->text();
+        QTest::mouseClick(Form2->sButton1, Qt::LeftButton);
+    });
+    QTest::mouseClick(Form1->Button3, Qt::LeftButton);
+    return version;
+}
 
 }  // namespace quarrow::test

@@ -28,6 +28,11 @@ enum class Damage {
 // kinds of damage that concern access rather than content get `good` as it is.
 void WriteDamaged(Damage damage, const QString& path, const QByteArray& good);
 
+// Overwrites the file at `path` in place with the damaged content, as
+// another program writing over a catalogue does, so that a connection still
+// open on it meets the damage. For the damages of content only.
+void WriteDamagedInPlace(Damage damage, const QString& path, const QByteArray& good);
+
 // Puts the good catalogue back at `path`. A file is overwritten in place, as
 // copying a file over another does, so that a connection still open on it
 // sees the new content.
@@ -112,6 +117,13 @@ private:
 
 QString ErrorBox(const QString& text);
 QString DeleteConfirmation();
+
+// The window set's steps that the catalogue suites take again and again:
+// a search in the main window, the names its grid shows, and a showing of
+// the About window closed with its OK (returns the version it showed).
+void SearchMainWindow(const QString& text);
+QStringList MainWindowNames();
+QString ShowAboutWindow();
 
 }  // namespace quarrow::test
 

@@ -10,12 +10,12 @@
 //   reliability_helper lock FILE
 //       holds an exclusive write lock of the engine on FILE, as another
 //       program in the middle of a write does, until standard input closes.
-#include "DeviceCatalogue.h"
-#include "DriverCatalogue.h"
 #include "WriteLog.h"
+#include "core/Exception.h"
 #include "db/Connection.h"
 #include "db/Query.h"
-#include "dialogs/Errors.h"
+#include "stores/DeviceCatalogue.h"
+#include "stores/DriverCatalogue.h"
 
 #include <sqlite3.h>
 #include <QFile>
@@ -139,8 +139,7 @@ int writeUntilKilled(bool devices, quint32 seed) {
                                   : MainCatalogueConnectionString());
     if (!devices) connection.setMode(ShareMode::DenyNone);
     Query rows(&connection, QStringLiteral("ADOQuery1"));
-    rows.addSql(devices ? QStringLiteral("SELECT * FROM device")
-                        : QStringLiteral("SELECT * FROM table_1"));
+    rows.setSelect(devices ? QStringLiteral("device") : QStringLiteral("table_1"));
     rows.open();
     say(ReadyLine());
     RandomWriter writer(rows, devices, seed);

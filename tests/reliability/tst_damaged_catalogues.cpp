@@ -4,25 +4,29 @@
 // clear error box at the step where the window meets it, leave the window
 // usable (a later search or showing with a good file works) and leave the
 // file exactly as it was: opening it writes nothing and leaves no journal.
-// A read-only or write-locked file refuses the grids' writes with an error
-// box and keeps the row.
+// A damage the connection opens but the search's statement rejects empties
+// a grid that showed a result and keeps its count. A read-only or
+// write-locked file refuses the grids' writes with an error box and keeps
+// the row.
 #include "CatalogueWriter.h"
 #include "DamagedCatalogues.h"
 #include "ModalWindow.h"
-#include "Startup.h"
-#include "TForm1.h"
-#include "TForm2.h"
-#include "TForm4.h"
 #include "TestSupport.h"
+#include "about/TForm2.h"
+#include "catalogue/TForm1.h"
 #include "db/Connection.h"
-#include "db/EditableDBGrid.h"
 #include "db/Query.h"
+#include "devices/TForm4.h"
+#include "program/Startup.h"
+#include "widgets/EditableDBGrid.h"
 
+#include <QAbstractItemModelTester>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTextEdit>
 #include <QtTest>
+#include <functional>
 
 using namespace quarrow;
 using namespace quarrow::test;
@@ -103,11 +107,11 @@ private:
     }
     // The folder once the access damage is lifted, to compare with before_.
     QMap<QString, QString> fingerprintAfterwards();
+    // Puts this row's damage over the catalogue that a window holds open,
+    // runs `search` and tells whether the file stayed as the damage left it.
+    bool damageWhileOpen(const std::function<void()>& search);
 
-    void searchMain();
-    QStringList mainRows() const;
     void searchDevices();
-    QString showAbout();
     QLineEdit* typeInDeviceCell(int row, int column, const QString& text);
 
     std::unique_ptr<TemporaryCurrentFolder> folder_;
@@ -179,16 +183,12 @@ QMap<QString, QString> DamagedCataloguesTest::fingerprintAfterwards() {
     return Fingerprint(folder_->path());
 }
 
-void DamagedCataloguesTest::searchMain() {
-    Form1->Edit1->setText(QStringLiteral("GeForce"));
-    QTest::mouseClick(Form1->Button2, Qt::LeftButton);
-}
-
-QStringList DamagedCataloguesTest::mainRows() const {
-    QStringList names;
-    const QAbstractItemModel* model = Form1->DBGrid1->model();
-    for (int r = 0; r < model->rowCount(); ++r) names.append(model->index(r, 1).data().toString());
-    return names;
+bool DamagedCataloguesTest::damageWhileOpen(const std::function<void()>& search) {
+    QFETCH(Damage, damage);
+    WriteDamagedInPlace(damage, file(), goodCatalogue(name_));
+    const QMap<QString, QString> damaged = Fingerprint(folder_->path());
+    search();
+    return Fingerprint(folder_->path()) == damaged;
 }
 
 void DamagedCataloguesTest::mainWindowAtCreationAndSearch() {
@@ -203,50 +203,52 @@ void DamagedCataloguesTest::mainWindowAtCreationAndSearch() {
         failsAt == FailsAt::Nothing ? QStringList() : QStringList{ErrorBox(expected(message))};
 
     Form1 = new TForm1;
+    // Every reset the grid's model makes, emptied by a failure too, is checked.
+    new QAbstractItemModelTester(Form1->DBGrid1->model(),
+                                 QAbstractItemModelTester::FailureReportingMode::QtTest, Form1);
     QCOMPARE(dialogs.take(), errorAtOpening);
     QCOMPARE(Form1->ADOConnection1->isOpen(), failsAt != FailsAt::Opening);
     Form1->show();
     QVERIFY(QTest::qWaitForWindowExposed(Form1));
 
-    searchMain();
+    SearchMainWindow(QStringLiteral("GeForce"));
     QCOMPARE(dialogs.take(), errorAtSearch);
     QCOMPARE(Form1->ADOConnection1->isOpen(), failsAt != FailsAt::Opening);
-    QCOMPARE(mainRows().size(), failsAt == FailsAt::Nothing ? kRows : 0);
+    QCOMPARE(Form1->ADOQuery1->isOpen(), failsAt == FailsAt::Nothing);
+    QCOMPARE(MainWindowNames().size(), failsAt == FailsAt::Nothing ? kRows : 0);
     QCOMPARE(Form1->sLabel3->text(),
              failsAt == FailsAt::Nothing ? QString::number(kRows) : QString());
 
     if (!writeMessage.isEmpty()) {
         if (failsAt != FailsAt::Nothing) {
             access_->lift();
-            searchMain();
+            SearchMainWindow(QStringLiteral("GeForce"));
             QCOMPARE(dialogs.take(), QStringList());
             access_->impose();
         }
-        const QStringList shown = mainRows();
+        const QStringList shown = MainWindowNames();
         Form1->DBGrid1->setCurrentIndex(Form1->DBGrid1->model()->index(1, 1));
         QTest::keyClick(Form1->DBGrid1, Qt::Key_Delete, Qt::ControlModifier);
         QCOMPARE(dialogs.take(),
                  (QStringList{DeleteConfirmation(), ErrorBox(expected(writeMessage))}));
-        QCOMPARE(mainRows(), shown);
+        QCOMPARE(MainWindowNames(), shown);
         QCOMPARE(Form1->DBEdit2->text(), shown[1]);
     }
 
     QCOMPARE(fingerprintAfterwards(), before_);
     Repair(file(), goodCatalogue(name_));
-    searchMain();
+    SearchMainWindow(QStringLiteral("GeForce"));
     QCOMPARE(dialogs.take(), QStringList());
-    QCOMPARE(mainRows().size(), kRows);
+    QCOMPARE(MainWindowNames().size(), kRows);
     QCOMPARE(Form1->sLabel3->text(), QString::number(kRows));
-}
 
-QString DamagedCataloguesTest::showAbout() {
-    QString version;
-    WhenShownModally(Form2, [&version] {
-        version = Form2->DBEdit1->text();
-        QTest::mouseClick(Form2->sButton1, Qt::LeftButton);
-    });
-    QTest::mouseClick(Form1->Button3, Qt::LeftButton);
-    return version;
+    if (failsAt == FailsAt::Statement) {
+        QVERIFY(damageWhileOpen([this] { SearchMainWindow(QStringLiteral("GeForce")); }));
+        QCOMPARE(dialogs.take(), QStringList{ErrorBox(expected(message))});
+        QVERIFY(!Form1->ADOQuery1->isOpen());
+        QCOMPARE(MainWindowNames(), QStringList());
+        QCOMPARE(Form1->sLabel3->text(), QString::number(kRows));
+    }
 }
 
 void DamagedCataloguesTest::aboutWindowAtShowing() {
@@ -260,7 +262,7 @@ void DamagedCataloguesTest::aboutWindowAtShowing() {
     if (!prepare(name_)) return;
     AnswerEveryDialogWithOk dialogs;
 
-    const QString version = showAbout();
+    const QString version = ShowAboutWindow();
     QCOMPARE(dialogs.take(), failsAt == FailsAt::Nothing
                                  ? QStringList()
                                  : QStringList{ErrorBox(expected(message))});
@@ -270,7 +272,7 @@ void DamagedCataloguesTest::aboutWindowAtShowing() {
 
     QCOMPARE(fingerprintAfterwards(), before_);
     Repair(file(), goodCatalogue(name_));
-    QCOMPARE(showAbout(), kVersion);
+    QCOMPARE(ShowAboutWindow(), kVersion);
     QCOMPARE(dialogs.take(), QStringList());
 }
 
@@ -313,6 +315,7 @@ void DamagedCataloguesTest::deviceWindowAtSearch() {
                                  ? QStringList()
                                  : QStringList{ErrorBox(expected(message))});
     QCOMPARE(Form4->ADOConnection1->isOpen(), failsAt != FailsAt::Opening);
+    QCOMPARE(Form4->ADOQuery1->isOpen(), failsAt == FailsAt::Nothing);
     const QAbstractItemModel* model = Form4->DBGrid1->model();
     QCOMPARE(model->rowCount(), failsAt == FailsAt::Nothing ? kRows : 0);
     QCOMPARE(Form4->sLabel3->text(),
@@ -359,6 +362,14 @@ void DamagedCataloguesTest::deviceWindowAtSearch() {
     QCOMPARE(dialogs.take(), QStringList());
     QCOMPARE(model->rowCount(), kRows);
     QCOMPARE(Form4->sLabel3->text(), QString::number(kRows));
+
+    if (failsAt == FailsAt::Statement) {
+        QVERIFY(damageWhileOpen([this] { searchDevices(); }));
+        QCOMPARE(dialogs.take(), QStringList{ErrorBox(expected(message))});
+        QVERIFY(!Form4->ADOQuery1->isOpen());
+        QCOMPARE(model->rowCount(), 0);
+        QCOMPARE(Form4->sLabel3->text(), QString::number(kRows));
+    }
 }
 
 QUARROW_TEST_MAIN(DamagedCataloguesTest)

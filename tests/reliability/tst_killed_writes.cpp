@@ -7,9 +7,9 @@
 #include "CatalogueWriter.h"
 #include "TestSupport.h"
 #include "WriteLog.h"
+#include "core/Exception.h"
 #include "db/Connection.h"
 #include "db/Sqlite.h"
-#include "dialogs/Errors.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -315,5 +315,5 @@ void KilledWritesTest::confirmedWritesSurviveKills() {
     QVERIFY(tally.confirmed > 0);
 }
 
-QTEST_GUILESS_MAIN(KilledWritesTest)
+QUARROW_TEST_MAIN(KilledWritesTest)
 #include "tst_killed_writes.moc"

@@ -146,5 +146,5 @@ void ShellLauncherTest::desktopOpenerGetsTheTargetAsOneArgument() {
     QCOMPARE(canonical(record[2]), canonical(folder.path()));
 }
 
-QTEST_MAIN(ShellLauncherTest)
+QUARROW_TEST_MAIN(ShellLauncherTest)
 #include "tst_shell_launcher.moc"

@@ -6,14 +6,14 @@
 //   visible <window> 1|0
 //   section <window>.<control> <section>
 // then ends the message loop.
-#include "QuarrowApplication.h"
-#include "Startup.h"
-#include "TForm1.h"
-#include "TForm2.h"
-#include "TForm3.h"
-#include "TForm4.h"
 #include "TestSupport.h"
+#include "about/TForm2.h"
+#include "catalogue/TForm1.h"
+#include "devices/TForm4.h"
+#include "program/QuarrowApplication.h"
+#include "program/Startup.h"
 #include "skin/SkinManager.h"
+#include "vendors/TForm3.h"
 
 #include <QTest>
 #include <QTextStream>

@@ -1,3 +1,4 @@
+#include "TestSupport.h"
 #include "skin/Artwork.h"
 
 #include <QFile>
@@ -62,5 +63,5 @@ void ArtworkTest::programIconHasEverySize() {
     }
 }
 
-QTEST_MAIN(ArtworkTest)
+QUARROW_TEST_MAIN(ArtworkTest)
 #include "tst_artwork.moc"

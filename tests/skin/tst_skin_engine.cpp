@@ -379,5 +379,5 @@ void SkinEngineTest::badEntryLeavesItsSectionPlain() {
     if (section == u"BUTTON") QVERIFY(!ruleFor(u"#Button9[skinSection=\"BUTTON\"]"_s));
 }
 
-QTEST_MAIN(SkinEngineTest)
+QUARROW_TEST_MAIN(SkinEngineTest)
 #include "tst_skin_engine.moc"

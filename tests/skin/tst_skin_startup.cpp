@@ -1,5 +1,6 @@
 #include "CatalogueWriter.h"
 #include "SkinFixtures.h"
+#include "TestSupport.h"
 
 #include <QFile>
 #include <QProcess>
@@ -122,5 +123,5 @@ void SkinStartupTest::skinBesideTheProgram() {
     }
 }
 
-QTEST_MAIN(SkinStartupTest)
+QUARROW_TEST_MAIN(SkinStartupTest)
 #include "tst_skin_startup.moc"

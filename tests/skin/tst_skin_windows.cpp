@@ -1,14 +1,15 @@
 #include "CatalogueWriter.h"
 #include "SkinFixtures.h"
-#include "Startup.h"
-#include "TForm1.h"
-#include "TForm2.h"
-#include "TForm3.h"
-#include "TForm4.h"
 #include "TestSupport.h"
+#include "about/TForm2.h"
+#include "catalogue/TForm1.h"
+#include "devices/TForm4.h"
+#include "devices/TForm5.h"
 #include "dialogs/Dialogs.h"
+#include "program/Startup.h"
 #include "skin/SkinManager.h"
 #include "skin/ThirdParty.h"
+#include "vendors/TForm3.h"
 
 #include <QDialog>
 #include <QFontDatabase>
@@ -31,7 +32,8 @@ QWidget* windowNamed(const QString& name) {
     if (name == u"Form1") return Form1;
     if (name == u"Form2") return Form2;
     if (name == u"Form3") return Form3;
-    return Form4;
+    if (name == u"Form4") return Form4;
+    return Form5;
 }
 
 QString sectionOf(const QWidget* widget) { return widget->property("skinSection").toString(); }
@@ -135,8 +137,13 @@ void SkinWindowsTest::showAll() {
     if (Form2 == nullptr) Form2 = new TForm2;
     if (Form3 == nullptr) Form3 = new TForm3;
     if (Form4 == nullptr) Form4 = new TForm4;
-    for (QWidget* window : {static_cast<QWidget*>(Form1), static_cast<QWidget*>(Form2),
-                            static_cast<QWidget*>(Form3), static_cast<QWidget*>(Form4)}) {
+    if (Form5 == nullptr) {
+        Form5 = new TForm5;
+        Form5->setDeviceReader([] { return HardwareScan{}; });
+    }
+    for (QWidget* window :
+         {static_cast<QWidget*>(Form1), static_cast<QWidget*>(Form2), static_cast<QWidget*>(Form3),
+          static_cast<QWidget*>(Form4), static_cast<QWidget*>(Form5)}) {
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window));
     }
@@ -190,6 +197,11 @@ void SkinWindowsTest::everyWindowAndControlTakesItsSection_data() {
     QTest::newRow("Form4 buttons") << "Form4" << names("sButton1 Button2") << "BUTTON";
     QTest::newRow("Form4 text box and grid") << "Form4" << names("Edit1 DBGrid1") << "EDIT";
     QTest::newRow("Form4 check boxes") << "Form4" << names("CheckBox1 CheckBox2") << "CHECKBOX";
+    QTest::newRow("Form4 button ЭТОТ ПК") << "Form4" << names("Button3") << "BUTTON";
+    QTest::newRow("Form5 window") << "Form5" << names("Form5") << "FORM";
+    QTest::newRow("Form5 panels") << "Form5" << names("sPanel1 sPanel2 sPanel4 sPanel5") << "PANEL";
+    QTest::newRow("Form5 button") << "Form5" << names("Button1") << "BUTTON";
+    QTest::newRow("Form5 grid") << "Form5" << names("Grid1") << "EDIT";
 }
 
 void SkinWindowsTest::everyWindowAndControlTakesItsSection() {
@@ -213,8 +225,9 @@ void SkinWindowsTest::everyWindowAndControlTakesItsSection() {
 void SkinWindowsTest::standardControlsTakeTheSectionOfTheirList() {
     loadShine();
     showAll();
-    for (QWidget* window : {static_cast<QWidget*>(Form1), static_cast<QWidget*>(Form2),
-                            static_cast<QWidget*>(Form3), static_cast<QWidget*>(Form4)}) {
+    for (QWidget* window :
+         {static_cast<QWidget*>(Form1), static_cast<QWidget*>(Form2), static_cast<QWidget*>(Form3),
+          static_cast<QWidget*>(Form4), static_cast<QWidget*>(Form5)}) {
         for (QWidget* widget : window->findChildren<QWidget*>()) {
             const QString listed = ThirdPartySection(widget->metaObject()->className());
             if (!listed.isEmpty() && !widget->objectName().startsWith(u's')) {
@@ -273,6 +286,10 @@ void SkinWindowsTest::labelsFollowTheSkinAndKeepTheirLookWithout_data() {
                                    << "sLabel1" << false;
     QTest::newRow("Form4 sLabel2") << "Form4"
                                    << "sLabel2" << false;
+    QTest::newRow("Form5 Label1") << "Form5"
+                                  << "Label1" << true;
+    QTest::newRow("Form5 sLabel4") << "Form5"
+                                   << "sLabel4" << false;
 }
 
 void SkinWindowsTest::labelsFollowTheSkinAndKeepTheirLookWithout() {
@@ -382,5 +399,5 @@ void SkinWindowsTest::declaredFontsOutlastTheSkin() {
     }
 }
 
-QTEST_MAIN(SkinWindowsTest)
+QUARROW_TEST_MAIN(SkinWindowsTest)
 #include "tst_skin_windows.moc"

@@ -1,15 +1,16 @@
 #include "CatalogueWriter.h"
-#include "DriverCatalogue.h"
-#include "Startup.h"
-#include "TForm1.h"
-#include "TForm2.h"
-#include "TForm3.h"
-#include "TForm4.h"
 #include "TestSupport.h"
+#include "about/TForm2.h"
+#include "catalogue/TForm1.h"
+#include "core/Exception.h"
 #include "db/Connection.h"
+#include "devices/TForm4.h"
+#include "devices/TForm5.h"
 #include "dialogs/Dialogs.h"
-#include "dialogs/Errors.h"
 #include "dialogs/ShowModal.h"
+#include "program/Startup.h"
+#include "stores/DriverCatalogue.h"
+#include "vendors/TForm3.h"
 
 #include <QFileInfo>
 #include <QMessageBox>
@@ -22,6 +23,8 @@ using namespace quarrow;
 using namespace quarrow::test;
 
 namespace {
+
+const QString kChoose = QStringLiteral("Выберите в таблице драйвер ,а за тем качать !!!");
 
 void writeCatalogue(const QString& folder) {
     const QStringList columns{QStringLiteral("Наименование"), QStringLiteral("Устройство"),
@@ -74,7 +77,7 @@ Running observeRunning() {
     r.form1Title = Form1->windowTitle();
     r.form1Centre = Form1->frameGeometry().center();
     for (QWidget* form : {static_cast<QWidget*>(Form2), static_cast<QWidget*>(Form3),
-                          static_cast<QWidget*>(Form4)}) {
+                          static_cast<QWidget*>(Form4), static_cast<QWidget*>(Form5)}) {
         if (form != nullptr && !form->isVisible()) r.hiddenNames.append(form->objectName());
     }
     return r;
@@ -125,11 +128,12 @@ void StartupTest::normalStartShowsOnlyTheMainWindow() {
     QVERIFY2(offCentre.manhattanLength() <= 1,
              qPrintable(QStringLiteral("%1,%2").arg(offCentre.x()).arg(offCentre.y())));
     QCOMPARE(running.hiddenNames, (QStringList{QStringLiteral("Form2"), QStringLiteral("Form3"),
-                                               QStringLiteral("Form4")}));
+                                               QStringLiteral("Form4"), QStringLiteral("Form5")}));
     QCOMPARE(ApplicationTitle(), QStringLiteral("Quarrow"));
     QCOMPARE(dialogs.dialogs.size(), 0);
     // The windows are gone with the end of the loop.
-    QVERIFY(Form1 == nullptr && Form2 == nullptr && Form3 == nullptr && Form4 == nullptr);
+    QVERIFY(Form1 == nullptr && Form2 == nullptr && Form3 == nullptr && Form4 == nullptr &&
+            Form5 == nullptr);
 }
 
 void StartupTest::closingMainWindowEndsWithZeroAfterAnotherWindowWasShown() {
@@ -173,14 +177,22 @@ void StartupTest::missingCatalogueIsReportedBeforeTheMainWindowAndAtEverySearch(
     qsizetype dialogsDuringStart = -1;
     bool mainWindowShown = false;
     auto atSearch = std::make_shared<SeenDialog>();
+    QString searched, messages, count, countOnceThere;
     const int exitCode = RunQuarrow([&] {
         CreateWindowSet();
         dialogsDuringStart = dialogs.dialogs.size();
         QTimer::singleShot(0, Form1, [&] {
             mainWindowShown = Form1->isVisible();
             atSearch = AnswerNextDialog(QStringLiteral("OK"));
-            QTest::keyClicks(Form1->Edit1, QStringLiteral("7300"));
+            QTest::keyClicks(Form1->Edit1, QStringLiteral("  7300 "));
             QTest::keyClick(Form1->Edit1, Qt::Key_Return);
+            searched = Form1->Edit1->text();
+            messages = Form1->sEdit1->text();
+            count = Form1->sLabel3->text();
+            // The catalogue appears: the next search opens it.
+            writeCatalogue(folder.path());
+            QTest::keyClick(Form1->Edit1, Qt::Key_Return);
+            countOnceThere = Form1->sLabel3->text();
             Form1->close();
         });
     });
@@ -190,6 +202,8 @@ void StartupTest::missingCatalogueIsReportedBeforeTheMainWindowAndAtEverySearch(
     QCOMPARE(atStart.objectName, QStringLiteral("AppMessageBox"));
     QCOMPARE(atStart.title, QStringLiteral("Quarrow"));
     QCOMPARE(atStart.icon, int(QMessageBox::Critical));
+    QVERIFY2(atStart.text.startsWith(QStringLiteral("Could not find file")),
+             qPrintable(atStart.text));
     QVERIFY2(atStart.text == message || atStart.text == message + u'.', qPrintable(atStart.text));
     QCOMPARE(visibleAtStart.size(), 1);  // the box alone: no main window yet
     QVERIFY(mainWindowShown);
@@ -197,6 +211,10 @@ void StartupTest::missingCatalogueIsReportedBeforeTheMainWindowAndAtEverySearch(
     QVERIFY(atSearch->seen);
     QCOMPARE(atSearch->title, QStringLiteral("Quarrow"));
     QCOMPARE(atSearch->text, atStart.text);
+    QCOMPARE(searched, QStringLiteral("7300"));  // trimmed before the search, as always
+    QCOMPARE(messages, kChoose);
+    QCOMPARE(count, QString());
+    QCOMPARE(countOnceThere, QStringLiteral("1"));
     QCOMPARE(dialogs.dialogs.size(), 2);
 }
 
@@ -272,7 +290,8 @@ void StartupTest::errorWhileCreatingWindowsShowsStartupBox() {
     QVERIFY2(match.hasMatch(), qPrintable(seen.text));
     QCOMPARE(match.captured(1) != QStringLiteral("00000000"), knownAddress);
     // The box ended the run: the windows are gone.
-    QVERIFY(Form1 == nullptr && Form2 == nullptr && Form3 == nullptr && Form4 == nullptr);
+    QVERIFY(Form1 == nullptr && Form2 == nullptr && Form3 == nullptr && Form4 == nullptr &&
+            Form5 == nullptr);
 }
 
 QUARROW_TEST_MAIN(StartupTest)

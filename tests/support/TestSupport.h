@@ -1,9 +1,8 @@
 #pragma once
 
-#include "QuarrowApplication.h"
+#include "program/QuarrowApplication.h"
 
 #include <QDir>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -57,13 +56,6 @@ private:
     QString previous_;
 };
 
-// Finds a named child of a window, failing the test (by returning null and
-// printing) when it is absent.
-template <typename T>
-T* Find(QWidget* window, const QString& name) {
-    return window->findChild<T*>(name);
-}
-
 // The columns of a driver catalogue's table_1, in an order the program
 // accepts (Устройство, os, Размер and Версия at positions 1 to 4).
 QStringList DriverCatalogueColumns();
@@ -89,8 +81,8 @@ private:
 
 }  // namespace quarrow::test
 
-// A test main whose application object is Quarrow's own, so that the message
-// loop's error boundary is the one that ships.
+// Every suite's main: its application object is Quarrow's own, so that the
+// message loop's error boundary is the one that ships.
 #define QUARROW_TEST_MAIN(TestObject)                \
     int main(int argc, char** argv) {                \
         quarrow::QuarrowApplication app(argc, argv); \

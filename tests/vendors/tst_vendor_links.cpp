@@ -1,9 +1,9 @@
 #include "CatalogueWriter.h"
 #include "ModalWindow.h"
-#include "Startup.h"
-#include "TForm1.h"
-#include "TForm3.h"
 #include "TestSupport.h"
+#include "catalogue/TForm1.h"
+#include "program/Startup.h"
+#include "vendors/TForm3.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -285,5 +285,5 @@ void VendorLinksTest::addressLabelOpensHomePage() {
              QStringList{QStringLiteral("http://") + QStringLiteral(QUARROW_HOME_HOST)});
 }
 
-QTEST_MAIN(VendorLinksTest)
+QUARROW_TEST_MAIN(VendorLinksTest)
 #include "tst_vendor_links.moc"

@@ -1,18 +1,24 @@
-// Takes the README's screenshots: the four windows, a message dialog and a
-// message box, first with the plain look, then with the skin Shine.
+// Takes the README's screenshots: the windows, a message dialog and a message
+// box, first with the plain look, then with the skin Shine.
 // Usage: skin_screenshots <output folder> <folder holding Shine.asz>
 #include "CatalogueWriter.h"
-#include "QuarrowApplication.h"
-#include "Startup.h"
-#include "TForm1.h"
-#include "TForm2.h"
-#include "TForm3.h"
-#include "TForm4.h"
+#include "SampleComputer.h"
+#include "SysfsTree.h"
 #include "TestSupport.h"
+#include "about/TForm2.h"
+#include "catalogue/TForm1.h"
+#include "db/Connection.h"
+#include "devices/TForm4.h"
+#include "devices/TForm5.h"
 #include "dialogs/Dialogs.h"
+#include "hardware/SysfsReader.h"
+#include "program/QuarrowApplication.h"
+#include "program/Startup.h"
 #include "skin/SkinManager.h"
+#include "vendors/TForm3.h"
 
 #include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
 
@@ -102,6 +108,7 @@ void photograph(const QString& folder, const QString& look) {
     Form4->Edit1->setText(u"VEN_10DE"_s);
     Form4->Button2Click();
     camera.window(Form4, u"unknown-device"_s);
+    camera.window(Form5, u"device-list"_s);
     camera.dialog(u"message-dialog"_s, [] { Form1->DBGrid1DblClick(); });
     camera.dialog(u"message-box"_s, [] { Form1->Button9Click(); });
 }
@@ -125,6 +132,17 @@ int main(int argc, char** argv) {
     makeCatalogues();
     SetApplicationTitle(u"Quarrow"_s);
     CreateWindowSet();  // no skin beside this program: the plain look
+    // The device list shows a small computer of its own, named by a
+    // catalogue built from pci.ids and usb.ids; its connection opens in the
+    // folder that holds that catalogue and stays open.
+    QTemporaryDir computer;
+    SysfsTree sys(computer.filePath(u"sys"_s));
+    MakeSampleComputer(sys);
+    WriteSampleDeviceCatalogue(computer.filePath(u"dev.mdb"_s));
+    QDir::setCurrent(computer.path());
+    Form5->ADOConnection1->open();
+    QDir::setCurrent(current.path());
+    Form5->setDeviceReader([&sys] { return ReadSysfsDevices(sys.root()); });
     photograph(output, u"plain"_s);
 
     TsSkinManager* manager = Form1->sSkinManager1;

@@ -1,0 +1,223 @@
+#include "Connection.h"
+
+#include "CatalogueSchema.h"
+#include "DatabasePassword.h"
+#include "Like.h"
+#include "ReadAheadVfs.h"
+#include "Sqlite.h"
+#include "core/Exception.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#include <QDir>
+#include <QFileInfo>
+
+namespace quarrow {
+
+namespace {
+
+// How long a statement waits for another process's write to finish before
+// reporting the file as locked.
+constexpr int kBusyTimeoutMs = 250;
+
+// How many steps of the engine's program pass between two looks at the work
+// a statement has done.
+constexpr int kStepsPerLook = 10000;
+
+// The engine's limits, lowered to what a catalogue and the program's own
+// statements need, so that a file from outside cannot make the engine build
+// huge values, statements or expressions.
+void limitEngine(sqlite3* db) {
+    const std::pair<int, int> limits[] = {
+        {SQLITE_LIMIT_LENGTH, 100'000'000},   {SQLITE_LIMIT_SQL_LENGTH, 100'000},
+        {SQLITE_LIMIT_COLUMN, 500},           {SQLITE_LIMIT_EXPR_DEPTH, 100},
+        {SQLITE_LIMIT_COMPOUND_SELECT, 10},   {SQLITE_LIMIT_VDBE_OP, 100'000},
+        {SQLITE_LIMIT_FUNCTION_ARG, 8},       {SQLITE_LIMIT_ATTACHED, 0},
+        {SQLITE_LIMIT_VARIABLE_NUMBER, 1000}, {SQLITE_LIMIT_TRIGGER_DEPTH, 2},
+        {SQLITE_LIMIT_WORKER_THREADS, 0},
+    };
+    for (const auto& [limit, value] : limits) sqlite3_limit(db, limit, value);
+    // Defensive mode keeps statements from corrupting the file on purpose
+    // (writable schema, raw page access). The schema stays trusted: the
+    // trigram index's triggers write into the index, a virtual table that
+    // does not declare itself innocuous, and with trusted_schema off SQLite
+    // 3.40 refuses every delete, change and insert with "unsafe use of
+    // virtual table". CheckCatalogueSchema admits no trigger but those.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+}
+
+}  // namespace
+
+Connection::Connection(QString connectionString, QObject* parent)
+    : QObject(parent), connectionString_(std::move(connectionString)) {}
+
+Connection::~Connection() { close(); }
+
+sqlite3* Connection::handle() const {
+    if (db_ == nullptr) throw EOleException(QStringLiteral("The connection is closed."));
+    return db_;
+}
+
+void Connection::open() {
+    if (isOpen()) {
+        reopenIfReplaced();
+        return;
+    }
+    openFile();
+}
+
+void Connection::reopenIfReplaced() {
+    if (!isOpen() || IdentityOf(filePath_) == identity_) return;
+    close();
+    openFile();
+}
+
+void Connection::noteOwnWrite() {
+    if (isOpen()) identity_ = IdentityOf(filePath_);
+}
+
+void Connection::openFile() {
+    const ConnectionSettings settings = ParseConnectionString(connectionString_);
+    if (settings.provider.compare(EngineProviderName(), Qt::CaseInsensitive) != 0) {
+        throw EOleException(
+            QStringLiteral("Provider cannot be found. It may not be properly installed."));
+    }
+    if (settings.dataSource.isEmpty()) {
+        throw EOleException(QStringLiteral("The connection string names no data source."));
+    }
+    const QFileInfo file(QDir::current(), settings.dataSource);
+    const QString path = QDir::cleanPath(file.absoluteFilePath());
+    if (!file.exists()) {
+        throw EOleException(QStringLiteral("Could not find file '%1'.").arg(path));
+    }
+    if (file.isDir()) {
+        throw EOleException(QStringLiteral("'%1' is a folder, not a database file.").arg(path));
+    }
+    RequireRegularFile(path);
+
+    ShareMode mode = settings.mode;
+    if (!settings.values.contains(QStringLiteral("mode")) && hasExplicitMode_) mode = explicitMode_;
+    const bool readOnly = mode == ShareMode::ReadOnly;
+
+    const QByteArray nativePath = QFile::encodeName(path);
+    takeShareLock(nativePath, file.fileName(), mode);
+    sqlite3* db = nullptr;
+    QString notice;
+    try {
+        notice = SetAsideStaleJournal(path);
+        const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
+                          SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_PRIVATECACHE;
+        if (sqlite3_open_v2(nativePath.constData(), &db, flags, ReadAheadVfsName()) != SQLITE_OK) {
+            ThrowEngineError(db);
+        }
+        sqlite3_busy_timeout(db, kBusyTimeoutMs);
+        sqlite3_extended_result_codes(db, 1);
+        limitEngine(db);
+        watchWork(db);
+        // Reading the schema proves the file is a database we can read.
+        Exec(db, "SELECT count(*) FROM sqlite_schema");
+        CheckCatalogueSchema(db, path);
+        if (!DatabasePasswordMatches(db, settings.password)) {
+            throw EOleException(QStringLiteral("Not a valid password."));
+        }
+        RegisterLike(db);
+    } catch (...) {
+        sqlite3_close_v2(db);
+        releaseShareLock();
+        throw;
+    }
+    db_ = db;
+    filePath_ = path;
+    identity_ = IdentityOf(path);
+    pageCache_ = PageCache::Default;
+    setPageCache(PageCache::ForScans);
+    if (!notice.isEmpty()) emit noticed(notice);
+}
+
+void Connection::watchWork(sqlite3* db) {
+    sqlite3_trace_v2(
+        db, SQLITE_TRACE_STMT,
+        [](unsigned, void* self, void*, void*) {
+            statementStarted(static_cast<Connection*>(self));
+            return 0;
+        },
+        this);
+    sqlite3_progress_handler(db, kStepsPerLook, &Connection::workDone, this);
+}
+
+void Connection::statementStarted(Connection* self) {
+    self->workSteps_ = 0;
+    self->slowWorkShown_ = false;
+    self->statementClock_.start();
+}
+
+int Connection::workDone(void* context) {
+    auto* self = static_cast<Connection*>(context);
+    self->workSteps_ += kStepsPerLook;
+    if (self->workSteps_ > self->workLimit_) return 1;
+    if (!self->slowWorkShown_ && self->slowWorkHandler_ &&
+        self->statementClock_.elapsed() >= self->slowAfterMs_) {
+        self->slowWorkShown_ = true;
+        self->slowWorkHandler_();
+    }
+    return 0;
+}
+
+void Connection::setPageCache(PageCache kind) {
+    if (db_ == nullptr || kind == pageCache_) return;
+    // A statement narrowed by the trigram index reads its rows by id from
+    // all over the file, and the count statement after it reads the same
+    // pages again: 16 MB keeps those of a search finding thousands of rows.
+    // A scan reads every page in file order, which read-ahead makes cheap;
+    // filling a large cache with pages that are not read again would only
+    // cost memory and page faults.
+    Exec(db_, kind == PageCache::ForRowsById ? "PRAGMA cache_size = -16384"
+                                             : "PRAGMA cache_size = -2048");
+    pageCache_ = kind;
+}
+
+void Connection::takeShareLock(const QByteArray& nativePath, const QString& fileName,
+                               ShareMode mode) {
+    // Share modes between processes: a deny-write or exclusive connection
+    // holds an exclusive lock for as long as it is open, every other
+    // connection a shared one. The engine's own locks are separate, so tools
+    // that only read the file are never blocked by these. A read-only
+    // connection is such a reader: it can change nothing that a deny-write
+    // connection protects, and it denies nothing to anyone.
+    if (mode == ShareMode::ReadOnly) return;
+    // Never blocks: the file is known to be a regular one, and should it have
+    // been swapped for a pipe since, opening does not wait for a writer.
+    const int fd = ::open(nativePath.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return;  // the engine reports an unreadable file itself
+    const bool exclusive =
+        mode == ShareMode::DenyWrite || mode == ShareMode::Exclusive || mode == ShareMode::DenyRead;
+    if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+        ::close(fd);
+        throw EOleException(
+            QStringLiteral(
+                "The file '%1' is already in use by another program that denies it to others. "
+                "Try again when that program has closed it.")
+                .arg(fileName));
+    }
+    lockFd_ = fd;
+}
+
+void Connection::releaseShareLock() {
+    if (lockFd_ >= 0) {
+        ::close(lockFd_);
+        lockFd_ = -1;
+    }
+}
+
+void Connection::close() {
+    if (db_ != nullptr) {
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+    }
+    releaseShareLock();
+    filePath_.clear();
+    identity_ = {};
+}
+
+}  // namespace quarrow

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <functional>
+
+namespace quarrow {
+
+// Creates the windows once, in order, with the main window shown centred on
+// the screen; the others stay hidden.
+void CreateWindowSet();
+
+// Runs Quarrow in an existing application object: creates the windows with
+// `createWindows` and runs the message loop until the main window closes.
+// Returns 0 after a normal end; 1 after the start-up error box, when an error
+// escaped the creation of the windows.
+int RunQuarrow(const std::function<void()>& createWindows = CreateWindowSet);
+
+// Deletes the window set (the end of the process, or between tests).
+void DestroyWindowSet();
+
+}  // namespace quarrow

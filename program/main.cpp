@@ -1,0 +1,17 @@
+#include "CommandLine.h"
+#include "DisplayGuard.h"
+#include "QuarrowApplication.h"
+#include "Startup.h"
+
+#include <memory>
+
+int main(int argc, char** argv) {
+    const quarrow::CommandLineOutcome commandLine = quarrow::HandleCommandLine(argc, argv);
+    if (!commandLine.runProgram) return commandLine.exitCode;
+    std::unique_ptr<quarrow::QuarrowApplication> application;
+    {
+        quarrow::DisplayGuard guard;
+        application = std::make_unique<quarrow::QuarrowApplication>(argc, argv);
+    }
+    return quarrow::RunQuarrow();
+}
