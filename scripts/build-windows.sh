@@ -2,12 +2,14 @@
 # Cross-builds Quarrow for 64-bit Windows on a Debian machine, with Debian's
 # MinGW-w64 compilers.
 #
-#   scripts/build-windows.sh          the libraries, then Quarrow (the Quarrow
-#                                     part is not written yet)
+#   scripts/build-windows.sh          the libraries, then Quarrow and its
+#                                     portable folder build-windows/Quarrow-<version>-win64/
+#                                     and that folder's zip
 #   scripts/build-windows.sh deps     only the libraries
-#   scripts/build-windows.sh --check  with the libraries already built: build
-#                                     Quarrow and run its tests under Wine (not
-#                                     written yet); without them: say so, exit 0
+#   scripts/build-windows.sh test     the libraries, then Quarrow with its tests,
+#                                     and the tests run under Wine
+#   scripts/build-windows.sh --check  with the libraries already built: as test;
+#                                     without them: say so and exit 0
 #
 # The libraries Quarrow links (zlib, SQLite, libzip and Qt) are built from
 # Debian's own source packages, so that the Windows program runs the same
@@ -20,13 +22,14 @@
 set -euo pipefail
 
 usage() {
-  sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'
 }
 
 command=all
 case "${1:-}" in
   "") ;;
   deps) command=deps ;;
+  test) command=test ;;
   --check) command=check ;;
   -h | --help) usage; exit 0 ;;
   *) usage >&2; exit 2 ;;
@@ -39,9 +42,9 @@ cache=$(realpath -m "${QUARROW_WINDOWS_CACHE:-$HOME/.cache/quarrow-windows}")
 
 target=x86_64-w64-mingw32
 cc=$target-gcc-posix
-# Two cores here; the lowest priority leaves the machine usable meanwhile.
+# Two cores here; a lower priority leaves the machine usable meanwhile.
 jobs=2
-slow=(nice -n 19)
+slow=(nice -n 10)
 
 # ---------------------------------------------------------------- reporting
 
@@ -93,47 +96,11 @@ die() {
 
 # ---------------------------------------------------------------- packages
 
-# What this script needs from Debian, and why. Like scripts/setup.sh, only the
-# missing ones are installed.
-declare -A package_reason=(
-  [g++-mingw-w64-x86-64-posix]="the Windows compilers; the posix thread variant, which has std::thread and std::mutex"
-  [qt6-base-dev-tools]="moc, rcc and uic of the same Qt version, run on this machine while building Qt for Windows"
-  [qt6-base-dev]="the CMake files that describe those host tools to Qt's build (QT_HOST_PATH)"
-  [dpkg-dev]="dpkg-source, to unpack Debian's source packages with their patches"
-  [xz-utils]="Debian's source archives are xz-compressed"
-  [bzip2]="zlib's source archive is bzip2-compressed"
-  [cmake]="builds Qt and libzip"
-  [ninja-build]="builds Qt and libzip"
-  [make]="generates SQLite's single-file source from Debian's source tree"
-  [gcc]="compiles SQLite's source generators (lemon, mkkeywordhash) for this machine"
-  [tcl]="runs SQLite's source generators (mksqlite3c.tcl)"
-  [wine64]="runs the Windows programs and tests on this machine"
-  [wine]="the wine command itself; wine64 alone installs only /usr/lib/wine/wine64"
-  [xvfb]="an X display for programs run under Wine"
-  [xauth]="used by xvfb-run"
-  [zip]="packs the portable folder"
-)
-
+# The Debian packages are scripts/setup.sh's "windows" set, installed only
+# when missing.
 install_packages() {
-  local missing=() p
-  for p in "${!package_reason[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-      missing+=("$p")
-    fi
-  done
-  if [ ${#missing[@]} -eq 0 ]; then
-    echo "All needed Debian packages are installed."
-    return
-  fi
-  local sudo=""
-  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-  echo "Installing Debian packages:"
-  for p in "${missing[@]}"; do
-    echo "  $p: ${package_reason[$p]}"
-  done
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -qq
-  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  "$repo/scripts/setup.sh" windows
+  echo "The Debian packages for the Windows build are installed."
 }
 
 # ---------------------------------------------------------------- version keys
@@ -518,6 +485,143 @@ summary() {
   done
 }
 
+# ---------------------------------------------------------------- Quarrow
+
+# Everything of Quarrow's Windows build lies in build-windows/ (or
+# QUARROW_WINDOWS_BUILD): the CMake tree in build/, the portable folder and
+# its zip beside it.
+out=$(realpath -m "${QUARROW_WINDOWS_BUILD:-$repo/build-windows}")
+tree=$out/build
+version=$(sed -n 's/^project(Quarrow VERSION \([0-9.]*\).*/\1/p' "$repo/CMakeLists.txt")
+portable_name=Quarrow-$version-win64
+portable=$out/$portable_name
+
+# Where the built libraries' DLLs are, in the order they are looked for.
+dll_folders=("$cache/qt/bin" "$cache/sqlite3/bin" "$cache/libzip/bin" "$cache/zlib/bin"
+             "$cache/mingw-runtime/bin")
+
+configure_quarrow() {
+  # qt-cmake brings the toolchain and Qt's host tools; SQLite, libzip and
+  # zlib are found in the cache, and pkg-config reads only the Windows
+  # libzip's description. The build's own tools and tests run under Wine.
+  env -u PKG_CONFIG_PATH PKG_CONFIG_LIBDIR="$cache/libzip/lib/pkgconfig" \
+    "${slow[@]}" "$cache/qt/bin/qt-cmake" -S "$repo" -B "$tree" -G Ninja \
+    -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_FIND_ROOT_PATH="$cache/sqlite3;$cache/libzip;$cache/zlib" \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$repo/scripts/wine-run.sh;$cache" \
+    -DQUARROW_TESTS=ON >"$out/configure.log" 2>&1 ||
+    { cat "$out/configure.log" >&2; die "configuring Quarrow for Windows failed"; }
+  echo "Configured in $tree (log: $out/configure.log)."
+}
+
+# build_quarrow [TARGET...]: everything when no target is named.
+build_quarrow() {
+  local targets=()
+  if [ $# -gt 0 ]; then targets=(--target "$@"); fi
+  "${slow[@]}" cmake --build "$tree" --parallel "$jobs" "${targets[@]}"
+}
+
+imports_of() {
+  $target-objdump -p "$1" | sed -n 's/^[[:space:]]*DLL Name: //p'
+}
+
+# Windows' own DLLs that Quarrow and Qt import (api-ms-win-* are names of
+# Windows' own API sets). Anything else must be shipped.
+is_windows_dll() {
+  case ${1,,} in
+    advapi32.dll | authz.dll | bcrypt.dll | cfgmgr32.dll | comctl32.dll | comdlg32.dll | \
+      crypt32.dll | d2d1.dll | d3d11.dll | d3d9.dll | dwmapi.dll | dwrite.dll | dxgi.dll | \
+      gdi32.dll | imm32.dll | kernel32.dll | mpr.dll | msvcrt.dll | netapi32.dll | ntdll.dll | \
+      ole32.dll | oleaut32.dll | opengl32.dll | secur32.dll | setupapi.dll | shcore.dll | \
+      shell32.dll | shlwapi.dll | user32.dll | userenv.dll | uxtheme.dll | version.dll | \
+      winmm.dll | winspool.drv | ws2_32.dll | wtsapi32.dll | api-ms-win-*.dll)
+      return 0 ;;
+  esac
+  return 1
+}
+
+# Copies into FOLDER every DLL that its programs and plugins import, and
+# those that these import in turn, from the built libraries; fails on any
+# import that is neither built here nor one of Windows' own DLLs.
+copy_needed_dlls() {
+  local folder=$1 file name found dir
+  local -a queue system=()
+  local -A seen=()
+  mapfile -t queue < <(find "$folder" -type f \( -name '*.exe' -o -name '*.dll' \) | sort)
+  while [ ${#queue[@]} -gt 0 ]; do
+    file=${queue[0]}
+    queue=("${queue[@]:1}")
+    while read -r name; do
+      [ -n "$name" ] && [ -z "${seen[${name,,}]:-}" ] || continue
+      seen[${name,,}]=1
+      found=""
+      for dir in "${dll_folders[@]}"; do
+        found=$(find "$dir" -maxdepth 1 -iname "$name" -print -quit)
+        [ -z "$found" ] || break
+      done
+      if [ -n "$found" ]; then
+        cp "$found" "$folder/"
+        queue+=("$folder/$(basename "$found")")
+      elif is_windows_dll "$name"; then
+        system+=("$name")
+      else
+        die "$(basename "$file") imports $name, which is neither built here nor one of Windows' own DLLs"
+      fi
+    done < <(imports_of "$file")
+  done
+  echo "Windows' own DLLs imported: $(printf '%s\n' "${system[@]}" | sort -f | tr '\n' ' ')"
+}
+
+package_quarrow() {
+  rm -rf "$portable" "$portable.zip"
+  mkdir -p "$portable/platforms" "$portable/imageformats" "$portable/styles"
+  cp "$tree/quarrow.exe" "$tree/quarrow-catalogue.exe" "$tree/Shine.asz" "$portable/"
+  cp "$tree/share/quarrow/vek.mdb" "$tree/share/quarrow/dev.mdb" "$tree/share/quarrow/dz.cmd" \
+    "$portable/"
+  cp "$repo/LICENSE" "$portable/LICENSE.txt"
+  # The windows platform; the JPEG reader for the main window's logo; the
+  # Windows look that the skin paints over and the plain look keeps.
+  cp "$cache/qt/plugins/platforms/qwindows.dll" "$portable/platforms/"
+  cp "$cache/qt/plugins/imageformats/qjpeg.dll" "$portable/imageformats/"
+  cp "$cache/qt/plugins/styles/qwindowsvistastyle.dll" "$portable/styles/"
+  copy_needed_dlls "$portable"
+  # The symbols stay in the build; the shipped files need none.
+  find "$portable" -type f \( -name '*.exe' -o -name '*.dll' \) -exec $target-strip --strip-unneeded {} +
+  (cd "$out" && rm -f "$portable_name.zip" && zip -q -r -X -9 "$portable_name.zip" "$portable_name")
+  echo "Portable folder: $portable"
+  (cd "$portable" && find . -type f | sort | sed 's|^\./||' |
+    while read -r file; do printf '  %-36s %6s\n' "$file" "$(du -h "$file" | cut -f1)"; done)
+  echo "Zip: $out/$portable_name.zip ($(du -h "$out/$portable_name.zip" | cut -f1))"
+}
+
+# Runs the test suites under Wine and prints, per suite, what Qt Test
+# counted, and every skipped test with its reason.
+test_quarrow() {
+  local log=$out/wine-tests.log status=0
+  (cd "$tree" && "${slow[@]}" ctest -j "$jobs" -V --timeout 1200 >"$log" 2>&1) || status=$?
+  echo "Suites under Wine (log: $log):"
+  awk '
+    /^ *[0-9]+\/[0-9]+ Test +#[0-9]+: / {
+      sub(/^ *[0-9]+\/[0-9]+ Test +#/, ""); split($0, f, /[: .]+/); name[f[1]] = f[2]
+      result[f[1]] = ($0 ~ /Passed/) ? "passed" : "FAILED"
+    }
+    /^[0-9]+: Totals: / { n = $1; sub(/:$/, "", n); sub(/^[0-9]+: Totals: /, ""); totals[n] = $0 }
+    /^[0-9]+: SKIP   : / { n = $1; sub(/:$/, "", n); line = $0; sub(/^[0-9]+: SKIP   : /, "", line)
+                            skips[n] = skips[n] "      skipped: " line "\n" }
+    /^[0-9]+:    Loc: / { n = $1; sub(/:$/, "", n); }
+    END {
+      for (n in name) order[name[n]] = n
+      count = asorti(order, sorted)
+      for (i = 1; i <= count; i++) {
+        n = order[sorted[i]]
+        printf "  %-28s %-7s %s\n", name[n], result[n], totals[n]
+        printf "%s", skips[n]
+      }
+    }' "$log"
+  tail -n 3 "$log"
+  return $status
+}
+
 # ---------------------------------------------------------------- commands
 
 deps_present() {
@@ -562,6 +666,35 @@ deps() {
   build qt
 }
 
+quarrow_package() {
+  mkdir -p "$out"
+  step_begin "Quarrow $version: configure"
+  configure_quarrow
+  step_end
+  step_begin "Quarrow $version: build"
+  build_quarrow quarrow quarrow-catalogue quarrow_samples quarrow_shine
+  step_end
+  step_begin "Quarrow $version: portable folder"
+  package_quarrow
+  step_end
+}
+
+quarrow_tests() {
+  mkdir -p "$out"
+  step_begin "Quarrow $version: configure"
+  configure_quarrow
+  step_end
+  step_begin "Quarrow $version: build with the tests"
+  build_quarrow
+  step_end
+  step_begin "Quarrow $version: tests under Wine"
+  local status=0
+  test_quarrow || status=$?
+  step_end
+  summary
+  return $status
+}
+
 case $command in
   check)
     if ! deps_present; then
@@ -573,16 +706,19 @@ case $command in
     for name in zlib sqlite3 libzip qt; do
       echo "  $name: $(sed -n 's/^source: //p' "$cache/$name/build-key.txt")"
     done
-    echo "Building Quarrow for Windows and running its tests under Wine is not part of this script yet."
+    quarrow_tests
     ;;
   deps)
     deps
     summary
     ;;
+  test)
+    deps
+    quarrow_tests
+    ;;
   all)
     deps
+    quarrow_package
     summary
-    echo
-    echo "Building Quarrow for Windows and its portable folder is not part of this script yet."
     ;;
 esac

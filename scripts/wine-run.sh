@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Runs a program of the Windows build under Wine:
+#
+#   scripts/wine-run.sh CACHE PROGRAM.exe [ARGUMENT...]
+#
+# CACHE is the cache of scripts/build-windows.sh: the program finds the DLLs
+# of Qt, SQLite, libzip, zlib and the MinGW runtime there, and Wine keeps its
+# Windows folder in CACHE/wine (WINEPREFIX, unless that is set). The Windows
+# build runs its tools and tests through this script (CMake's
+# CMAKE_CROSSCOMPILING_EMULATOR). The exit code is the program's.
+set -euo pipefail
+
+if [ $# -lt 2 ]; then
+  sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//' >&2
+  exit 2
+fi
+cache=$1
+shift
+
+# Wine shows the folders of this machine as drive Z:.
+windows_path() {
+  local path
+  path=$(realpath -m "$1")
+  printf 'Z:%s' "${path//\//\\}"
+}
+
+export WINEPREFIX=${WINEPREFIX:-$cache/wine}
+export WINEDEBUG=${WINEDEBUG:--all}
+# Neither .NET nor Wine's web view is needed; without this a new Windows
+# folder would stop to offer their installation.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+
+dll_folders=()
+for folder in qt/bin sqlite3/bin libzip/bin zlib/bin mingw-runtime/bin; do
+  dll_folders+=("$(windows_path "$cache/$folder")")
+done
+WINEPATH=$(IFS=';' && echo "${dll_folders[*]}")
+export WINEPATH
+
+# Wine keeps this machine's QT_ variables from Windows programs, for they
+# would mislead a Windows Qt; it passes WINEQT_... on as QT_....
+while IFS= read -r name; do
+  export "WINE$name=${!name}"
+done < <(compgen -e | grep '^QT_' || true)
+
+# A new Windows folder is made once (about a minute); its temporary folder is
+# moved onto drive Z:, where the build's folders are, so that a program whose
+# current folder is a temporary one still finds the build's files by the
+# Linux paths the build gives it (Windows reads "/work/..." on the current
+# drive).
+if [ ! -f "$WINEPREFIX/quarrow-ready" ]; then
+  mkdir -p "$WINEPREFIX"
+  (
+    flock 9
+    if [ ! -f "$WINEPREFIX/quarrow-ready" ]; then
+      echo "wine-run.sh: making the Windows folder $WINEPREFIX (once)" >&2
+      wineboot --init >/dev/null 2>&1 || true
+      mkdir -p "$WINEPREFIX/temp"
+      for name in TEMP TMP; do
+        wine reg add 'HKCU\Environment' /v "$name" /d "$(windows_path "$WINEPREFIX/temp")" /f \
+          >/dev/null
+      done
+      wineserver --wait
+      touch "$WINEPREFIX/quarrow-ready"
+    fi
+  ) 9>"$WINEPREFIX.lock"
+fi
+
+exec wine "$@"
