@@ -7,9 +7,6 @@
 #include "Sqlite.h"
 #include "core/Exception.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 #include <QDir>
 #include <QFileInfo>
 
@@ -100,15 +97,16 @@ void Connection::openFile() {
     if (!settings.values.contains(QStringLiteral("mode")) && hasExplicitMode_) mode = explicitMode_;
     const bool readOnly = mode == ShareMode::ReadOnly;
 
-    const QByteArray nativePath = QFile::encodeName(path);
-    takeShareLock(nativePath, file.fileName(), mode);
+    // The engine takes file names in UTF-8 on every system.
+    const QByteArray enginePath = path.toUtf8();
+    takeShareLock(enginePath, file.fileName(), mode);
     sqlite3* db = nullptr;
     QString notice;
     try {
         notice = SetAsideStaleJournal(path);
         const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
                           SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_PRIVATECACHE;
-        if (sqlite3_open_v2(nativePath.constData(), &db, flags, ReadAheadVfsName()) != SQLITE_OK) {
+        if (sqlite3_open_v2(enginePath.constData(), &db, flags, ReadAheadVfsName()) != SQLITE_OK) {
             ThrowEngineError(db);
         }
         sqlite3_busy_timeout(db, kBusyTimeoutMs);
@@ -124,7 +122,7 @@ void Connection::openFile() {
         RegisterLike(db);
     } catch (...) {
         sqlite3_close_v2(db);
-        releaseShareLock();
+        shareLock_.release();
         throw;
     }
     db_ = db;
@@ -177,36 +175,26 @@ void Connection::setPageCache(PageCache kind) {
     pageCache_ = kind;
 }
 
-void Connection::takeShareLock(const QByteArray& nativePath, const QString& fileName,
+void Connection::takeShareLock(const QByteArray& enginePath, const QString& fileName,
                                ShareMode mode) {
     // Share modes between processes: a deny-write or exclusive connection
     // holds an exclusive lock for as long as it is open, every other
     // connection a shared one. The engine's own locks are separate, so tools
     // that only read the file are never blocked by these. A read-only
     // connection is such a reader: it can change nothing that a deny-write
-    // connection protects, and it denies nothing to anyone.
+    // connection protects, and it denies nothing to anyone. An unreadable
+    // file is left to the engine to report.
     if (mode == ShareMode::ReadOnly) return;
-    // Never blocks: the file is known to be a regular one, and should it have
-    // been swapped for a pipe since, opening does not wait for a writer.
-    const int fd = ::open(nativePath.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return;  // the engine reports an unreadable file itself
     const bool exclusive =
         mode == ShareMode::DenyWrite || mode == ShareMode::Exclusive || mode == ShareMode::DenyRead;
-    if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
-        ::close(fd);
+    if (shareLock_.take(enginePath,
+                        exclusive ? FileShareLock::Kind::Exclusive : FileShareLock::Kind::Shared) ==
+        FileShareLock::Result::HeldByAnother) {
         throw EOleException(
             QStringLiteral(
                 "The file '%1' is already in use by another program that denies it to others. "
                 "Try again when that program has closed it.")
                 .arg(fileName));
-    }
-    lockFd_ = fd;
-}
-
-void Connection::releaseShareLock() {
-    if (lockFd_ >= 0) {
-        ::close(lockFd_);
-        lockFd_ = -1;
     }
 }
 
@@ -215,7 +203,7 @@ void Connection::close() {
         sqlite3_close_v2(db_);
         db_ = nullptr;
     }
-    releaseShareLock();
+    shareLock_.release();
     filePath_.clear();
     identity_ = {};
 }

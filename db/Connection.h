@@ -3,6 +3,7 @@
 #include "ConnectionString.h"
 
 #include "CatalogueFile.h"
+#include "FileShareLock.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -71,8 +72,7 @@ signals:
 
 private:
     void openFile();
-    void takeShareLock(const QByteArray& nativePath, const QString& fileName, ShareMode mode);
-    void releaseShareLock();
+    void takeShareLock(const QByteArray& enginePath, const QString& fileName, ShareMode mode);
     void watchWork(sqlite3* db);
     static void statementStarted(Connection* self);
     static int workDone(void* self);
@@ -81,7 +81,7 @@ private:
     ShareMode explicitMode_ = ShareMode::ReadWrite;
     bool hasExplicitMode_ = false;
     sqlite3* db_ = nullptr;
-    int lockFd_ = -1;
+    FileShareLock shareLock_;
     QString filePath_;
     FileIdentity identity_;
     PageCache pageCache_ = PageCache::Default;

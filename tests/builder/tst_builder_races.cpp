@@ -26,7 +26,7 @@ QString checkOutput(const QString& path, qint64* rows) {
     if (!QFileInfo::exists(path)) return QStringLiteral("the output is missing");
     sqlite3* db = nullptr;
     QString problem;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) !=
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) !=
         SQLITE_OK) {
         problem = QString::fromUtf8(sqlite3_errmsg(db));
     }

@@ -513,7 +513,7 @@ void DataLayerTest::scansSeeWhatAnotherConnectionWroteBetweenThem() {
     QCOMPARE(RunDriverSearch(connection, results, counter, QStringLiteral("d")), qint64(rows));
 
     sqlite3* other = nullptr;
-    QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &other), SQLITE_OK);
+    QCOMPARE(sqlite3_open(path.toUtf8().constData(), &other), SQLITE_OK);
     const auto otherExec = [other](const char* sql) {
         QCOMPARE(sqlite3_exec(other, sql, nullptr, nullptr, nullptr), SQLITE_OK);
     };

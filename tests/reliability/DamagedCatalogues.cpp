@@ -53,8 +53,8 @@ void removeEntry(const QString& path) {
 QByteArray otherProgramDatabase(const QString& scratch) {
     QFile::remove(scratch);
     sqlite3* db = nullptr;
-    sqlite3_open_v2(QFile::encodeName(scratch).constData(), &db,
-                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    sqlite3_open_v2(scratch.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                    nullptr);
     sqlite3_exec(db,
                  "CREATE TABLE notes(id INTEGER PRIMARY KEY, text TEXT);"
                  "INSERT INTO notes(text) VALUES ('buy milk'), ('call back');",

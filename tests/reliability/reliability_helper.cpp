@@ -151,7 +151,7 @@ int writeUntilKilled(bool devices, quint32 seed) {
 
 int holdWriteLock(const QString& file) {
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
+    if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
             SQLITE_OK ||
         sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK) {
         say("refused " + QByteArray(sqlite3_errmsg(db)) + '\n');

@@ -36,8 +36,8 @@ QString runSql(const QString& path, const QString& sql) {
     sqlite3* db = nullptr;
     QString error;
     char* message = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK ||
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        nullptr) != SQLITE_OK ||
         sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &message) != SQLITE_OK) {
         error =
             message != nullptr ? QString::fromUtf8(message) : QString::fromUtf8(sqlite3_errmsg(db));
@@ -316,7 +316,7 @@ void HostileCataloguesTest::journalOfAnEarlierFileIsSetAside() {
     writeDrivers(file());
     {
         sqlite3* writer = nullptr;
-        QCOMPARE(sqlite3_open(QFile::encodeName(file()).constData(), &writer), SQLITE_OK);
+        QCOMPARE(sqlite3_open(file().toUtf8().constData(), &writer), SQLITE_OK);
         QCOMPARE(sqlite3_exec(writer,
                               "PRAGMA cache_size = 1; BEGIN; "
                               "UPDATE table_1 SET url = url || 'changed';",

@@ -76,7 +76,7 @@ struct FileState {
 FileState stateOf(const QString& path, const QString& table, const QString& column) {
     FileState state;
     sqlite3* db = nullptr;
-    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
     const auto run = [db](const QString& sql, const std::function<void(sqlite3_stmt*)>& row) {
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) != SQLITE_OK) {
