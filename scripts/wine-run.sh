@@ -42,6 +42,9 @@ export WINEPATH
 while IFS= read -r name; do
   export "WINE$name=${!name}"
 done < <(compgen -e | grep '^QT_' || true)
+# The programs get this machine's pipes and terminal, not a Windows console;
+# without a console Qt (and Qt Test's log) would write to the debugger only.
+export WINEQT_FORCE_STDERR_LOGGING=${WINEQT_FORCE_STDERR_LOGGING:-1}
 
 # A new Windows folder is made once (about a minute); its temporary folder is
 # moved onto drive Z:, where the build's folders are, so that a program whose

@@ -11,7 +11,6 @@
 #include "stores/DriverCatalogue.h"
 
 #include <sqlite3.h>
-#include <unistd.h>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QtTest>
@@ -351,7 +350,8 @@ void DataLayerTest::deletionRemovesFromResultAndFile() {
 }
 
 void DataLayerTest::refusedDeletionKeepsTheRow() {
-    if (geteuid() == 0) QSKIP("file permissions do not bind the superuser");
+    if (!quarrow::test::FilePermissionsBind())
+        QSKIP("file permissions do not bind this process (the superuser)");
     TemporaryDriverCatalogue catalogue({row(QStringLiteral("a"))});
     QFile::setPermissions(catalogue.file(), QFile::ReadOwner);
     catalogue.searchDrivers(QStringLiteral("a"));

@@ -19,11 +19,15 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#if defined(Q_OS_WIN)
+#include <QThread>
+#else
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 #ifdef __linux__
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -158,8 +162,31 @@ QMap<QString, QString> Fingerprint(const QString& folder) {
     return entries;
 }
 
+#if defined(Q_OS_WIN)
+
+// The read-only attribute binds every account on Windows, but Wine run by
+// the superuser writes through it.
+bool CanMakeReadOnlyHere(const QString&) { return FilePermissionsBind(); }
+
+bool NeedsUnprivilegedChild(Damage, const QString&) { return false; }
+
+void RunCurrentRowUnprivileged() {
+    QSKIP("Windows has no superuser to give up; the case ran as it is.");
+}
+
+QString WhyDamageCannotBindHere(Damage damage, const QString& folder) {
+    if (damage == Damage::ReadOnly && !CanMakeReadOnlyHere(folder)) {
+        return QStringLiteral(
+            "The read-only attribute does not bind this process (Wine run by the superuser "
+            "writes through it), so no read-only catalogue can be made here.");
+    }
+    return {};
+}
+
+#else
+
 bool CanMakeReadOnlyHere(const QString& folder) {
-    if (::geteuid() != 0) return true;
+    if (FilePermissionsBind()) return true;
     const QString probe = QDir(folder).filePath(QStringLiteral("immutable-probe"));
     writeFile(probe, QByteArrayLiteral("probe"));
     const bool can = setImmutable(probe, true);
@@ -169,7 +196,7 @@ bool CanMakeReadOnlyHere(const QString& folder) {
 }
 
 bool NeedsUnprivilegedChild(Damage damage, const QString& folder) {
-    if (::geteuid() != 0) return false;
+    if (FilePermissionsBind()) return false;
     return damage == Damage::Unreadable ||
            (damage == Damage::ReadOnly && !CanMakeReadOnlyHere(folder));
 }
@@ -219,13 +246,23 @@ void RunCurrentRowUnprivileged() {
     qInfo("ran as the user \"nobody\", since root reads and writes what permissions forbid");
 }
 
-WriteLockHolder::WriteLockHolder(const QString& file) {
-    process_.start(QStringLiteral(RELIABILITY_HELPER), {QStringLiteral("lock"), file});
+QString WhyDamageCannotBindHere(Damage, const QString&) {
+    // What permissions cannot forbid root is tried as the user "nobody"
+    // (NeedsUnprivilegedChild).
+    return {};
+}
+
+#endif
+
+WriteLockHolder::WriteLockHolder(const QString& file, Hold hold) {
+    process_.start(
+        QStringLiteral(RELIABILITY_HELPER),
+        {hold == Hold::WriteLock ? QStringLiteral("lock") : QStringLiteral("deny"), file});
     QByteArray output;
     while (!output.contains('\n') && process_.waitForReadyRead(30000)) {
         output += process_.readAllStandardOutput();
     }
-    if (output != "locked\n") {
+    if (output != "locked\n" && output != "held\n") {
         error_ = QStringLiteral("the lock holder says: ") + QString::fromUtf8(output) +
                  QString::fromUtf8(process_.readAllStandardError());
     }
@@ -244,16 +281,23 @@ AccessDamage::~AccessDamage() { lift(); }
 
 void AccessDamage::impose() {
     if (imposed_) return;
-    const QByteArray native = QFile::encodeName(path_);
     switch (damage_) {
         case Damage::Unreadable:
-            if (::chmod(native.constData(), 0) != 0) error_ = QStringLiteral("chmod failed");
+#if defined(Q_OS_WIN)
+            // What keeps a Windows program from reading a file: another
+            // holding it open without sharing it.
+            lock_ = std::make_unique<WriteLockHolder>(path_, WriteLockHolder::Hold::ShareNothing);
+            error_ = lock_->error();
+#else
+            if (!QFile::setPermissions(path_, {})) error_ = QStringLiteral("chmod failed");
+#endif
             break;
         case Damage::ReadOnly:
-            if (::geteuid() == 0) {
+            if (!FilePermissionsBind()) {
                 immutable_ = setImmutable(path_, true);
                 if (!immutable_) error_ = QStringLiteral("cannot set the immutable flag");
-            } else if (::chmod(native.constData(), 0444) != 0) {
+            } else if (!QFile::setPermissions(path_, QFile::ReadOwner | QFile::ReadUser |
+                                                         QFile::ReadGroup | QFile::ReadOther)) {
                 error_ = QStringLiteral("chmod failed");
             }
             break;
@@ -272,7 +316,8 @@ void AccessDamage::lift() {
     if (immutable_) setImmutable(path_, false);
     immutable_ = false;
     if (damage_ == Damage::Unreadable || damage_ == Damage::ReadOnly) {
-        ::chmod(QFile::encodeName(path_).constData(), 0644);
+        QFile::setPermissions(path_, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
+                                         QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther);
     }
     lock_.reset();
     imposed_ = false;

@@ -18,7 +18,7 @@ enum class Damage {
     TruncatedCopy,     // the first half of a good catalogue
     OtherProgramFile,  // a sound database of another program: no catalogue table
     Folder,            // a folder with the catalogue's name
-    Unreadable,        // no read permission
+    Unreadable,        // no read permission; on Windows, held by a program that shares it with none
     ReadOnly,          // readable, refuses writes
     LockedByWriter,    // another process holds the engine's exclusive write lock
 };
@@ -53,17 +53,23 @@ bool CanMakeReadOnlyHere(const QString& folder);
 // has given up root.
 bool NeedsUnprivilegedChild(Damage damage, const QString& folder);
 
+// Why this damage cannot be made to bind this process here, neither by
+// itself nor in such a child process; empty when it can.
+QString WhyDamageCannotBindHere(Damage damage, const QString& folder);
+
 // Runs the current test function with the current data row again in a child
 // process that runs as the user "nobody", and reports its verdict as this
 // row's: passed, failed (with the child's output) or skipped when the child
 // cannot be started that way.
 void RunCurrentRowUnprivileged();
 
-// Holds the engine's exclusive write lock on a file from another process,
-// as a program in the middle of a write does, until released.
+// Holds a file from another process until released: with the engine's
+// exclusive write lock, as a program in the middle of a write does, or (on
+// Windows) open without sharing it with anyone.
 class WriteLockHolder {
 public:
-    explicit WriteLockHolder(const QString& file);
+    enum class Hold { WriteLock, ShareNothing };
+    explicit WriteLockHolder(const QString& file, Hold hold = Hold::WriteLock);
     ~WriteLockHolder();
     WriteLockHolder(const WriteLockHolder&) = delete;
     WriteLockHolder& operator=(const WriteLockHolder&) = delete;

@@ -10,6 +10,9 @@
 //   reliability_helper lock FILE
 //       holds an exclusive write lock of the engine on FILE, as another
 //       program in the middle of a write does, until standard input closes.
+//   reliability_helper deny FILE
+//       (Windows) holds FILE open without sharing it with anyone, until
+//       standard input closes.
 #include "WriteLog.h"
 #include "core/Exception.h"
 #include "db/Connection.h"
@@ -22,6 +25,10 @@
 #include <QMap>
 #include <QRandomGenerator>
 #include <cstdio>
+
+#if defined(Q_OS_WIN)
+#include <windows.h>
+#endif
 
 using namespace quarrow;
 using namespace quarrow::test;
@@ -166,6 +173,26 @@ int holdWriteLock(const QString& file) {
     return 0;
 }
 
+int holdUnshared(const QString& file) {
+#if defined(Q_OS_WIN)
+    const HANDLE held = CreateFileW(reinterpret_cast<const wchar_t*>(file.utf16()), GENERIC_READ, 0,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (held == INVALID_HANDLE_VALUE) {
+        say("refused " + QByteArray::number(qulonglong(GetLastError())) + '\n');
+        return 2;
+    }
+    say(QByteArrayLiteral("held\n"));
+    while (std::getchar() != EOF) {
+    }
+    CloseHandle(held);
+    return 0;
+#else
+    Q_UNUSED(file);
+    say(QByteArrayLiteral("refused: only Windows holds files without sharing them\n"));
+    return 2;
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -176,10 +203,11 @@ int main(int argc, char** argv) {
                                     quint32(QByteArray(argv[3]).toUInt()));
         }
         if (argc == 3 && mode == "lock") return holdWriteLock(QFile::decodeName(argv[2]));
+        if (argc == 3 && mode == "deny") return holdUnshared(QFile::decodeName(argv[2]));
     } catch (const Exception& error) {
         say("failed " + QByteArray(error.what()) + '\n');
         return 1;
     }
-    std::fprintf(stderr, "usage: %s write driver|device SEED | lock FILE\n", argv[0]);
+    std::fprintf(stderr, "usage: %s write driver|device SEED | lock FILE | deny FILE\n", argv[0]);
     return 64;
 }

@@ -142,11 +142,15 @@ QString makeGeneratedColumn(const QString& path) {
                                        "GENERATED ALWAYS AS (upper(url)) VIRTUAL;"));
 }
 
+#if defined(Q_OS_WIN)
+QString makePipe(const QString&) { return QStringLiteral("no pipes in folders on Windows"); }
+#else
 QString makePipe(const QString& path) {
     return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0
                ? QString()
                : QStringLiteral("mkfifo failed");
 }
+#endif
 
 const QString kRefused = QStringLiteral("The catalogue '<file>' cannot be used: %1.");
 
@@ -218,6 +222,13 @@ void HostileCataloguesTest::refusedBeforeAnyStatement_data() {
 void HostileCataloguesTest::refusedBeforeAnyStatement() {
     QFETCH(void*, maker);
     QFETCH(QString, message);
+#if defined(Q_OS_WIN)
+    if (maker == reinterpret_cast<void*>(makePipe)) {
+        QSKIP(
+            "Windows keeps its pipes out of folders (under \\\\.\\pipe\\), so no pipe can "
+            "stand where a catalogue is looked for.");
+    }
+#endif
     const QString made = reinterpret_cast<Maker>(maker)(file());
     QVERIFY2(made.isEmpty(), qPrintable(made));
     const QMap<QString, QString> before = Fingerprint(folder_->path());
