@@ -689,6 +689,9 @@ void DialogsTest::errorBoxNestsOverMessageDialog() {
     QWidget* activeAfterBox = nullptr;
     WhenNextDialogAppears([&](QWidget* message) {
         beneath = message;
+        // A user acts in a dialog once it is active; on a busy machine the
+        // offscreen platform activates it a little after showing it.
+        (void)QTest::qWaitForWindowActive(message);
         WhenNextDialogAppears([&](QWidget* dialog) {
             box = Describe(dialog);
             boxOwner = dialog->parentWidget();
