@@ -36,6 +36,7 @@ windows_set=(
   "cmake ninja-build pkg-config make gcc tcl|the build tools; SQLite's source generators need a C compiler and Tcl"
   "pci.ids usb.ids|the PCI and USB registries the sample catalogues are built from"
   "wine wine64|runs the Windows programs: the sample catalogues' builder and the tests"
+  "fonts-liberation|the faces the tests under Wine draw with (offscreen)"
   "xvfb xauth xdotool imagemagick|a virtual display for the program under Wine, typing into it and its screenshots"
   "zip|packs the portable folder"
 )

@@ -69,4 +69,16 @@ if [ ! -f "$WINEPREFIX/quarrow-ready" ]; then
   ) 9>"$WINEPREFIX.lock"
 fi
 
+# Qt's offscreen platform, which the tests use, reads its fonts from one
+# folder (QT_QPA_FONTDIR) rather than from Windows: Liberation (Debian's
+# fonts-liberation), which has Arial's widths, as the Linux build draws with.
+# Nothing else, or Qt would draw Cyrillic text with another face.
+fonts=$WINEPREFIX/offscreen-fonts
+if [ ! -d "$fonts" ]; then
+  mkdir -p "$fonts.new"
+  ln -sf /usr/share/fonts/truetype/liberation/*.ttf "$fonts.new/"
+  mv "$fonts.new" "$fonts" 2>/dev/null || rm -rf "$fonts.new"
+fi
+export WINEQT_QPA_FONTDIR=${WINEQT_QPA_FONTDIR:-$(windows_path "$fonts")}
+
 exec wine "$@"

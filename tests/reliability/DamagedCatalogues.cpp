@@ -120,13 +120,25 @@ QByteArray damagedContent(Damage damage, const QString& path, const QByteArray& 
 
 }  // namespace
 
-void WriteDamaged(Damage damage, const QString& path, const QByteArray& good) {
+QString WriteDamaged(Damage damage, const QString& path, const QByteArray& good) {
+#if defined(Q_OS_WIN)
+    // Windows removes no file that a program holds open: a file is written
+    // over in place instead, as a copy over it does.
+    if (damage == Damage::Folder || QFileInfo(path).isDir()) removeEntry(path);
+    if (damage == Damage::Folder && QFileInfo::exists(path)) {
+        return QStringLiteral(
+            "Windows removes no file that a program holds open: a window holds the catalogue, "
+            "so no folder can take its place.");
+    }
+#else
     removeEntry(path);
+#endif
     if (damage == Damage::Folder) {
         QDir().mkpath(path);
-        return;
+        return {};
     }
     writeFile(path, damagedContent(damage, path, good));
+    return {};
 }
 
 void WriteDamagedInPlace(Damage damage, const QString& path, const QByteArray& good) {
@@ -262,7 +274,9 @@ WriteLockHolder::WriteLockHolder(const QString& file, Hold hold) {
     while (!output.contains('\n') && process_.waitForReadyRead(30000)) {
         output += process_.readAllStandardOutput();
     }
-    if (output != "locked\n" && output != "held\n") {
+    // Windows ends the helper's lines with CR LF.
+    inUse_ = output.trimmed() == "in use";
+    if (output.trimmed() != "locked" && output.trimmed() != "held") {
         error_ = QStringLiteral("the lock holder says: ") + QString::fromUtf8(output) +
                  QString::fromUtf8(process_.readAllStandardError());
     }
@@ -288,6 +302,11 @@ void AccessDamage::impose() {
             // holding it open without sharing it.
             lock_ = std::make_unique<WriteLockHolder>(path_, WriteLockHolder::Hold::ShareNothing);
             error_ = lock_->error();
+            if (lock_->inUse()) {
+                impossible_ = error_ = QStringLiteral(
+                    "Windows shares nothing out of a file that another program has open: a "
+                    "window holds the catalogue, so it cannot be made unreadable for another.");
+            }
 #else
             if (!QFile::setPermissions(path_, {})) error_ = QStringLiteral("chmod failed");
 #endif

@@ -26,7 +26,8 @@ enum class Damage {
 // Puts the damaged file (or folder) at `path` in place of whatever is there;
 // `good` is a sound catalogue's content, from which the damage is made. The
 // kinds of damage that concern access rather than content get `good` as it is.
-void WriteDamaged(Damage damage, const QString& path, const QByteArray& good);
+// Returns why the damage cannot be made here, or nothing.
+QString WriteDamaged(Damage damage, const QString& path, const QByteArray& good);
 
 // Overwrites the file at `path` in place with the damaged content, as
 // another program writing over a catalogue does, so that a connection still
@@ -75,10 +76,14 @@ public:
     WriteLockHolder& operator=(const WriteLockHolder&) = delete;
     // Empty when the lock is held; else what went wrong.
     const QString& error() const { return error_; }
+    // Whether it could not be held because another program has the file
+    // open (Windows shares nothing out of a file that is in use).
+    bool inUse() const { return inUse_; }
 
 private:
     QProcess process_;
     QString error_;
+    bool inUse_ = false;
 };
 
 // The access side of a damage (no read permission, read-only, locked by a
@@ -94,6 +99,9 @@ public:
     void lift();
     // Empty when the damage is in force; else why it could not be made.
     const QString& error() const { return error_; }
+    // Empty, or why this damage cannot be made here at all (the error is
+    // then this too).
+    const QString& impossible() const { return impossible_; }
 
 private:
     Damage damage_;
@@ -102,6 +110,7 @@ private:
     bool immutable_ = false;
     std::unique_ptr<WriteLockHolder> lock_;
     QString error_;
+    QString impossible_;
 };
 
 // Answers every dialog that appears while it lives by clicking its OK button,

@@ -178,7 +178,10 @@ int holdUnshared(const QString& file) {
     const HANDLE held = CreateFileW(reinterpret_cast<const wchar_t*>(file.utf16()), GENERIC_READ, 0,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (held == INVALID_HANDLE_VALUE) {
-        say("refused " + QByteArray::number(qulonglong(GetLastError())) + '\n');
+        const DWORD error = GetLastError();
+        say(error == ERROR_SHARING_VIOLATION
+                ? QByteArrayLiteral("in use\n")
+                : "refused " + QByteArray::number(qulonglong(error)) + '\n');
         return 2;
     }
     say(QByteArrayLiteral("held\n"));

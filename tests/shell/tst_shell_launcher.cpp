@@ -99,6 +99,13 @@ void ShellLauncherTest::desktopOpenerGetsTheTargetAsOneArgument_data() {
 // current folder, where the bare script name is looked for.
 void ShellLauncherTest::desktopOpenerGetsTheTargetAsOneArgument() {
     QFETCH(QString, target);
+#if defined(Q_OS_WIN)
+    if (target.startsWith(u' ')) {
+        QSKIP(
+            "Windows' shell takes a target that starts with blanks for a file name, not a web "
+            "address, and hands it to no browser.");
+    }
+#endif
     TemporaryCurrentFolder folder;
     StandInOpener opener;
     if (!opener.unavailable().isEmpty()) QSKIP(qPrintable(opener.unavailable()));
