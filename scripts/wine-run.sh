@@ -81,4 +81,12 @@ if [ ! -d "$fonts" ]; then
 fi
 export WINEQT_QPA_FONTDIR=${WINEQT_QPA_FONTDIR:-$(windows_path "$fonts")}
 
+# Wine's server and its background services outlive the program that
+# started them and keep the standard streams they were given: started by the
+# program itself, they would hold its pipes open long after it ended (ctest
+# waits for those). So they are started first, without the caller's streams,
+# and stay a minute after the last program.
+wineserver -p60 </dev/null >/dev/null 2>&1 || true
+wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+
 exec wine "$@"

@@ -28,6 +28,9 @@
 
 #if defined(Q_OS_WIN)
 #include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
 #endif
 
 using namespace quarrow;
@@ -199,6 +202,10 @@ int holdUnshared(const QString& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#if defined(Q_OS_WIN)
+    // The lines are read back byte for byte: no CR before each LF.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
     try {
         if (argc == 4 && mode == "write") {
