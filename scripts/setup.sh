@@ -35,7 +35,7 @@ windows_set=(
   "dpkg-dev xz-utils bzip2|dpkg-source, to unpack Debian's source packages of Qt, SQLite, libzip and zlib"
   "cmake ninja-build pkg-config make gcc tcl|the build tools; SQLite's source generators need a C compiler and Tcl"
   "pci.ids usb.ids|the PCI and USB registries the sample catalogues are built from"
-  "wine wine64|runs the Windows programs: the sample catalogues' builder and the tests"
+  "wine wine64 fonts-wine|runs the Windows programs: the sample catalogues' builder and the tests; Wine's own faces (Tahoma, Marlett) for its window frames"
   "fonts-liberation|the faces the tests under Wine draw with (offscreen)"
   "xvfb xauth xdotool imagemagick|a virtual display for the program under Wine, typing into it and its screenshots"
   "zip|packs the portable folder"
