@@ -8,6 +8,7 @@
 #include "db/Query.h"
 #include "db/Sqlite.h"
 #include "db/TrigramIndex.h"
+#include "stores/DeviceCatalogue.h"
 #include "stores/DriverCatalogue.h"
 
 #include <sqlite3.h>
@@ -74,6 +75,7 @@ private slots:
     void largeResultsReadRowsBackById_data();
     void largeResultsReadRowsBackById();
     void scansSeeWhatAnotherConnectionWroteBetweenThem();
+    void cataloguesInAFolderWithCyrillicAndBlanks();
 };
 
 void DataLayerTest::likeMatchesLikeTheEngineWould_data() {
@@ -531,6 +533,38 @@ void DataLayerTest::scansSeeWhatAnotherConnectionWroteBetweenThem() {
     QCOMPARE(results.value(10, 0), QStringLiteral("driver 11"));
     QCOMPARE(results.value(rows - 2, 0), QStringLiteral("moved driver"));
     QCOMPARE(results.value(rows - 1, 0), QStringLiteral("added driver"));
+}
+
+// Windows reaches such a folder only through its wide-character calls, which
+// the engine, the share locks and the file checks must all use.
+void DataLayerTest::cataloguesInAFolderWithCyrillicAndBlanks() {
+    quarrow::test::TemporaryCurrentFolder base;
+    const QString name = QStringLiteral("Драйверы и базы");
+    QVERIFY(QDir(base.path()).mkdir(name));
+    QVERIFY(QDir::setCurrent(base.filePath(name)));
+    WriteDriverCatalogue(
+        QStringLiteral("vek.mdb"), QStringLiteral("kavrel"),
+        {kDriverColumns,
+         {row(QStringLiteral("GeForce 7300 GT")), row(QStringLiteral("Радеон 9600"))}});
+    WriteDeviceCatalogue(QStringLiteral("dev.mdb"), QStringLiteral("kavrel"),
+                         {{QStringLiteral("Код"), QStringLiteral("device")},
+                          {{QStringLiteral("1"), QStringLiteral("PCI\\VEN_10DE&DEV_0393")}}});
+
+    quarrow::test::SearchConnection drivers(MainCatalogueConnectionString());
+    QCOMPARE(drivers.searchDrivers(QStringLiteral("радеон")), qint64(1));
+    QCOMPARE(QFileInfo(drivers.connection.filePath()).dir().dirName(), name);
+    drivers.results.deleteCurrent();
+    QCOMPARE(drivers.searchDrivers(QStringLiteral("радеон")), qint64(0));
+    QCOMPARE(drivers.searchDrivers(QStringLiteral("GT")), qint64(1));
+
+    Connection devices(DeviceCatalogueConnectionString());
+    devices.open();
+    Connection second(DeviceCatalogueConnectionString());
+    QVERIFY_THROWS_EXCEPTION(EOleException, second.open());
+    devices.close();
+    second.open();
+    QVERIFY(second.isOpen());
+    QVERIFY(!QFile::exists(QStringLiteral("vek.mdb-journal")));
 }
 
 QUARROW_TEST_MAIN(DataLayerTest)
