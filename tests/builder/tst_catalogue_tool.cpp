@@ -338,6 +338,11 @@ void TestCatalogueTool::progressIsShownOnlyOnATerminal() {
     QCOMPARE(piped.err,
              QStringLiteral("quarrow-catalogue: wrote 200000 sample rows to long.mdb\n"));
 
+#if defined(Q_OS_WIN)
+    QSKIP(
+        "The piped half ran; for the terminal half this suite has no console of Windows to "
+        "give the tool (script(1) gives it a terminal on Linux).");
+#endif
     // script(1) gives the tool a terminal and copies what it shows.
     const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
     if (script.isEmpty()) QSKIP("script (util-linux) is not installed");
