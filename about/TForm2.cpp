@@ -3,6 +3,7 @@
 #include "AboutText.h"
 #include "db/Connection.h"
 #include "db/Query.h"
+#include "dialogs/AccessibleWindow.h"
 #include "dialogs/BusyCursor.h"
 #include "dialogs/Dialogs.h"
 #include "dialogs/Errors.h"
@@ -25,6 +26,7 @@ const QPoint kDeclaredPosition(474, 243);
 }
 
 TForm2::TForm2(QWidget* parent) : QWidget(parent) {
+    DeclareAccessibleWindow(this);
     setupUi(this);
     // A title bar without any button: only OK closes the window.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint);

@@ -2,6 +2,7 @@
 
 #include "db/Connection.h"
 #include "db/Query.h"
+#include "dialogs/AccessibleWindow.h"
 #include "dialogs/BusyCursor.h"
 #include "dialogs/Dialogs.h"
 #include "dialogs/Errors.h"
@@ -46,6 +47,7 @@ QFont titleFont(int pointSize) {
 }  // namespace
 
 TForm1::TForm1(QWidget* parent) : QWidget(parent) {
+    DeclareAccessibleWindow(this);
     setupUi(this);
     Image1->setPixmap(MakerLogo());
     QApplication::setWindowIcon(ProgramIcon());
@@ -245,7 +247,7 @@ QString TForm1::notFoundQuestion(bool fromDoubleClick) const {
 
 void TForm1::offerCatalogueSearch(const QString& question) {
     if (AppMessageBox(question, kNotFoundCaption, kQuestionFlags) == IDOK) {
-        OpenInShell(CatalogueSearchUrl() + Edit1->text());
+        OpenInShell(WithQueryText(CatalogueSearchUrl(), Edit1->text()));
     }
 }
 
@@ -270,7 +272,7 @@ void TForm1::DBGrid1DblClick() {
 
 void TForm1::Button5Click() {
     if (!Edit1->text().isEmpty()) {
-        OpenInShell(CatalogueSearchUrl() + Edit1->text());
+        OpenInShell(WithQueryText(CatalogueSearchUrl(), Edit1->text()));
     } else {
         sEdit1->setText(kEnterQuery);
     }

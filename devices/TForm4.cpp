@@ -2,6 +2,7 @@
 
 #include "db/Connection.h"
 #include "db/Query.h"
+#include "dialogs/AccessibleWindow.h"
 #include "dialogs/BusyCursor.h"
 #include "dialogs/Dialogs.h"
 #include "dialogs/Errors.h"
@@ -25,6 +26,7 @@ const QString kEnterQuery = QStringLiteral("Внимание ! Введите п
 }  // namespace
 
 TForm4::TForm4(QWidget* parent) : QWidget(parent) {
+    DeclareAccessibleWindow(this);
     setupUi(this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -110,9 +112,9 @@ void TForm4::Button2Click() {
     }
     // The lookups go out before the catalogue is touched, so they happen
     // even when it cannot be opened.
-    if (CheckBox1->isChecked()) OpenInShell(DeviceLookupUrl() + text);
+    if (CheckBox1->isChecked()) OpenInShell(WithQueryText(DeviceLookupUrl(), text));
     if (CheckBox2->isChecked()) {
-        OpenInShell(VendorLookupUrl() + text);
+        OpenInShell(WithQueryText(VendorLookupUrl(), text));
     } else {
         DBGrid1->setFocus();
     }

@@ -3,6 +3,7 @@
 #include "DeviceListModel.h"
 #include "db/Connection.h"
 #include "db/Query.h"
+#include "dialogs/AccessibleWindow.h"
 #include "dialogs/Errors.h"
 #include "hardware/PresentDevices.h"
 #include "shell/Endpoints.h"
@@ -33,6 +34,7 @@ public:
 }  // namespace
 
 TForm5::TForm5(QWidget* parent) : QWidget(parent), readDevices_(ReadPresentDevices) {
+    DeclareAccessibleWindow(this);
     // Before the controls exist: changing the flags of a window that has
     // them costs a walk over all of them.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

@@ -1,5 +1,7 @@
 #include "Endpoints.h"
 
+#include <QUrl>
+
 namespace quarrow {
 
 namespace {
@@ -24,5 +26,9 @@ QString VendorLookupUrl() {
 QString HardwareIdSiteUrl() { return QStringLiteral("http://devid.info/ru/"); }
 
 QString DeviceManagerScript() { return QStringLiteral("dz.cmd"); }
+
+QString WithQueryText(const QString& endpoint, const QString& typed) {
+    return endpoint + QString::fromLatin1(QUrl::toPercentEncoding(typed));
+}
 
 }  // namespace quarrow

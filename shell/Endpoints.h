@@ -23,4 +23,11 @@ QString HardwareIdSiteUrl();
 // The device-manager script, handed over by its bare name.
 QString DeviceManagerScript();
 
+// `endpoint`, which ends in "=", followed by `typed` as a query value: every
+// character but the unreserved ASCII letters, digits and "-._~" is
+// percent-encoded, letters beyond ASCII as their UTF-8 bytes. So "&", "#",
+// "+", "%" and blanks reach the site as typed instead of ending or changing
+// the query.
+QString WithQueryText(const QString& endpoint, const QString& typed);
+
 }  // namespace quarrow

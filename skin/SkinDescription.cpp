@@ -1,10 +1,11 @@
 #include "SkinDescription.h"
 
+#include "MemoryResource.h"
 #include "SkinFiles.h"
 
+#include <QCryptographicHash>
 #include <QRegularExpression>
 #include <QSettings>
-#include <QTemporaryFile>
 
 namespace quarrow {
 
@@ -181,13 +182,17 @@ SkinDescription SkinDescription::parse(const QByteArray& options, const QString&
     if (mayHoldTypedValue(options)) {
         throw invalid(QStringLiteral("a value is not plain text"));
     }
-    // QSettings reads INI text only from a file.
-    QTemporaryFile copy;
-    if (!copy.open() || copy.write(options) != options.size() || !copy.flush()) {
-        throw ESkinError(QStringLiteral("Cannot read the skin description %1: %2")
-                             .arg(origin, copy.errorString()));
+    // QSettings reads INI text only from a file: a copy in memory, named after
+    // its content, as QSettings keeps what it read of a file by its name.
+    const MemoryResource copy(
+        QStringLiteral("/skin/descriptions"),
+        QString::fromLatin1(QCryptographicHash::hash(options, QCryptographicHash::Sha256).toHex()) +
+            QStringLiteral(".ini"),
+        options);
+    if (!copy.isValid()) {
+        throw ESkinError(QStringLiteral("Cannot read the skin description %1").arg(origin));
     }
-    QSettings settings(copy.fileName(), QSettings::IniFormat);
+    QSettings settings(copy.path(), QSettings::IniFormat);
     if (settings.status() != QSettings::NoError) throw invalid(QStringLiteral("not an INI file"));
     const QStringList groups = settings.childGroups();
     if (!groups.contains(QStringLiteral("SKIN"))) throw invalid(QStringLiteral("no [SKIN] group"));

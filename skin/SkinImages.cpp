@@ -4,14 +4,14 @@
 
 #include <QBuffer>
 #include <QCryptographicHash>
-#include <QDir>
-#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 
 namespace quarrow {
 
 namespace {
+
+const QString kFolder = QStringLiteral("/skin/pictures");
 
 QImage decode(const QByteArray& data) {
     QBuffer buffer;
@@ -30,7 +30,7 @@ QImage decode(const QByteArray& data) {
 
 bool SkinImages::add(SkinFiles& files, const QString& name) {
     if (paths_.contains(name)) return true;
-    if (unusable_.contains(name) || folder_.isEmpty()) return false;
+    if (unusable_.contains(name)) return false;
 
     const std::optional<QByteArray> data = files.read(name);
     const QImage image = data ? decode(*data) : QImage();
@@ -39,13 +39,21 @@ bool SkinImages::add(SkinFiles& files, const QString& name) {
         return false;
     }
     const QByteArray digest = QCryptographicHash::hash(*data, QCryptographicHash::Sha256).toHex();
-    const QString path =
-        QDir(folder_).filePath(QString::fromLatin1(digest) + QStringLiteral(".png"));
-    if (!QFileInfo::exists(path) && !image.save(path, "PNG")) {
-        unusable_.insert(name);
-        return false;
+    const QString fileName = QString::fromLatin1(digest) + QStringLiteral(".png");
+    auto kept = files_.find(fileName);
+    if (kept == files_.end()) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        auto picture = buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG")
+                           ? std::make_unique<MemoryResource>(kFolder, fileName, png)
+                           : nullptr;
+        if (!picture || !picture->isValid()) {
+            unusable_.insert(name);
+            return false;
+        }
+        kept = files_.emplace(fileName, std::move(picture)).first;
     }
-    paths_.insert(name, path);
+    paths_.insert(name, kept->second->path());
     return true;
 }
 

@@ -3,7 +3,6 @@
 #include "Fonts.h"
 #include "SkinDescription.h"
 #include "SkinFiles.h"
-#include "SkinImages.h"
 #include "SkinStyleSheet.h"
 
 #include <QApplication>
@@ -97,8 +96,7 @@ void TsSkinManager::readAndApply(SkinFiles& files) {
     const SkinDescription description =
         SkinDescription::parse(*options, files.origin() + QStringLiteral("/Options.dat"));
 
-    if (!images_) images_ = std::make_unique<QTemporaryDir>();
-    SkinImages images(images_->isValid() ? images_->path() : QString());
+    SkinImages images(pictures_);
     QList<SkinLook> looks;
     QStringList rejected = description.rejected;
     for (const SkinLook& look : description.looks) {

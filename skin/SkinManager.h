@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SkinImages.h"
 #include "SkinSections.h"
 #include "ThirdParty.h"
 
@@ -9,8 +10,6 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
-#include <memory>
 
 namespace quarrow {
 
@@ -79,7 +78,7 @@ private:
     QString version_;
     QStringList rejected_;
     // The skins' pictures, for as long as a style sheet may point at them.
-    std::unique_ptr<QTemporaryDir> images_;
+    SkinPictureFiles pictures_;
     QPointer<SkinSectionAssigner> assigner_;
 };
 

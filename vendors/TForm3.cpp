@@ -1,6 +1,7 @@
 #include "TForm3.h"
 
 #include "VendorPages.h"
+#include "dialogs/AccessibleWindow.h"
 #include "dialogs/Errors.h"
 #include "shell/Endpoints.h"
 #include "shell/OpenInShell.h"
@@ -16,6 +17,7 @@ const QPoint kDeclaredPosition(444, 224);
 }
 
 TForm3::TForm3(QWidget* parent) : QWidget(parent) {
+    DeclareAccessibleWindow(this);
     setupUi(this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);

@@ -267,7 +267,7 @@ void DownloadActionsTest::fastDownloadRefusesWhatIsNotAWebAddress() {
 void DownloadActionsTest::fastDownloadWithoutLinkOffersCatalogueSearch_data() {
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QStringList>("targets");
-    QTest::newRow("OK") << "OK" << QStringList{kCatalogueSearch + QStringLiteral("radeon 96")};
+    QTest::newRow("OK") << "OK" << QStringList{kCatalogueSearch + QStringLiteral("radeon%2096")};
     QTest::newRow("Cancel") << "Cancel" << QStringList();
     QTest::newRow("closed") << "" << QStringList();
 }
@@ -300,7 +300,7 @@ void DownloadActionsTest::fastDownloadBeforeAnySearchNamesNothing() {
     QTest::mouseClick(Form1->Button9, Qt::LeftButton);
     QVERIFY(seen->seen);
     QCOMPARE(seen->text, missingDriverQuestion(QString()));
-    QCOMPARE(launcher_->targets, QStringList{kCatalogueSearch + QStringLiteral("7300 GT")});
+    QCOMPARE(launcher_->targets, QStringList{kCatalogueSearch + QStringLiteral("7300%20GT")});
 }
 
 void DownloadActionsTest::gridWithoutADriverOffersCatalogueSearch_data() {
@@ -310,24 +310,29 @@ void DownloadActionsTest::gridWithoutADriverOffersCatalogueSearch_data() {
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QString>("lastLineStart");
     QTest::addColumn<bool>("opens");
+    QTest::addColumn<QString>("query");  // the search text as the web search gets it
     // A row without operating systems has no usable driver; an empty result
     // none at all.
     const QString noDriver = QStringLiteral("звук real");
+    const QString noDriverQuery = QStringLiteral("%D0%B7%D0%B2%D1%83%D0%BA%20real");
     const QString nothing = QStringLiteral("Нет & такого #1");
+    const QString nothingQuery =
+        QStringLiteral("%D0%9D%D0%B5%D1%82%20%26%20%D1%82%D0%B0%D0%BA%D0%BE%D0%B3%D0%BE%20%231");
     const QString click = QStringLiteral("Поискать ");
     const QString doubleClick = QStringLiteral(" Поискать ");
     QTest::newRow("row without driver, click, OK")
-        << noDriver << 1 << GridAction::Click << "OK" << click << true;
+        << noDriver << 1 << GridAction::Click << "OK" << click << true << noDriverQuery;
     QTest::newRow("row without driver, click, Cancel")
-        << noDriver << 1 << GridAction::Click << "Cancel" << click << false;
+        << noDriver << 1 << GridAction::Click << "Cancel" << click << false << noDriverQuery;
     QTest::newRow("row without driver, double click, OK")
-        << noDriver << 1 << GridAction::DoubleClick << "OK" << doubleClick << true;
+        << noDriver << 1 << GridAction::DoubleClick << "OK" << doubleClick << true << noDriverQuery;
     QTest::newRow("row without driver, double click, Cancel")
-        << noDriver << 1 << GridAction::DoubleClick << "Cancel" << doubleClick << false;
+        << noDriver << 1 << GridAction::DoubleClick << "Cancel" << doubleClick << false
+        << noDriverQuery;
     QTest::newRow("empty result, click, OK")
-        << nothing << 0 << GridAction::Click << "OK" << click << true;
+        << nothing << 0 << GridAction::Click << "OK" << click << true << nothingQuery;
     QTest::newRow("empty result, double click, OK")
-        << nothing << 0 << GridAction::DoubleClick << "OK" << doubleClick << true;
+        << nothing << 0 << GridAction::DoubleClick << "OK" << doubleClick << true << nothingQuery;
 }
 
 void DownloadActionsTest::gridWithoutADriverOffersCatalogueSearch() {
@@ -337,6 +342,7 @@ void DownloadActionsTest::gridWithoutADriverOffersCatalogueSearch() {
     QFETCH(QString, answer);
     QFETCH(QString, lastLineStart);
     QFETCH(bool, opens);
+    QFETCH(QString, query);
     Driver withoutDriver{QStringLiteral("Звук Realtek AC97")};
     withoutDriver.os.clear();
     start({withoutDriver, Driver{QStringLiteral("GeForce 7300 GT")}});
@@ -350,7 +356,7 @@ void DownloadActionsTest::gridWithoutADriverOffersCatalogueSearch() {
     QCOMPARE(seen->text, notFoundQuestion(searched, lastLineStart));
     QCOMPARE(seen->buttons, (QStringList{QStringLiteral("OK"), QStringLiteral("Cancel")}));
     QCOMPARE(seen->icon, int(QMessageBox::Question));
-    QCOMPARE(launcher_->targets, opens ? QStringList{kCatalogueSearch + searched} : QStringList());
+    QCOMPARE(launcher_->targets, opens ? QStringList{kCatalogueSearch + query} : QStringList());
     QCOMPARE(Form1->ADOQuery1->rowCount(), found);
 }
 
@@ -411,10 +417,12 @@ void DownloadActionsTest::catalogueSearchButton_data() {
     QTest::addColumn<QString>("messages");
     QTest::newRow("empty box") << "" << QStringList() << "Внимание ! Введите поисковый запрос !";
     QTest::newRow("7300 GT") << "7300 GT"
-                             << QStringList{kCatalogueSearch + QStringLiteral("7300 GT")} << "";
+                             << QStringList{kCatalogueSearch + QStringLiteral("7300%20GT")} << "";
     QTest::newRow("untrimmed, Cyrillic, & and #")
         << " Звук & видео #2 "
-        << QStringList{kCatalogueSearch + QStringLiteral(" Звук & видео #2 ")} << "";
+        << QStringList{kCatalogueSearch + QStringLiteral("%20%D0%97%D0%B2%D1%83%D0%BA%20%26%20%D0%"
+                                                         "B2%D0%B8%D0%B4%D0%B5%D0%BE%20%232%20")}
+        << "";
 }
 
 void DownloadActionsTest::catalogueSearchButton() {

@@ -293,8 +293,8 @@ void DeviceListWindowTest::enterAndDoubleClickSearchTheUnknownDeviceWindow() {
     QCOMPARE(codesShown(Form4->DBGrid1->model()), found);
     QCOMPARE(Form4->sLabel3->text(), QString::number(found.size()));
     QStringList lookups;
-    if (deviceLookup) lookups.append(DeviceLookupUrl() + code);
-    if (vendorLookup) lookups.append(VendorLookupUrl() + code);
+    if (deviceLookup) lookups.append(WithQueryText(DeviceLookupUrl(), code));
+    if (vendorLookup) lookups.append(WithQueryText(VendorLookupUrl(), code));
     QCOMPARE(launcher_->targets, lookups);
 }
 

@@ -293,13 +293,15 @@ void DevicesWindowTest::searchHandsLookupsOverAndMovesFocus_data() {
     QTest::newRow("both, device first")
         << true << true << id << QStringList{DeviceLookupUrl() + id, VendorLookupUrl() + id}
         << false << QStringList{QStringLiteral("1")};
-    const QString blanks = QStringLiteral(" GeForce ");
+    // The lookups get the text as a query value, blanks percent-encoded.
+    const QString blanks = QStringLiteral("%20GeForce%20");
     QTest::newRow("blanks at the ends stay")
-        << true << true << blanks
+        << true << true << QStringLiteral(" GeForce ")
         << QStringList{DeviceLookupUrl() + blanks, VendorLookupUrl() + blanks} << false
         << QStringList{QStringLiteral("1")};
     QTest::newRow("no match") << true << false << QStringLiteral("no such device")
-                              << QStringList{DeviceLookupUrl() + QStringLiteral("no such device")}
+                              << QStringList{DeviceLookupUrl() +
+                                             QStringLiteral("no%20such%20device")}
                               << true << QStringList();
 }
 
@@ -372,8 +374,9 @@ void DevicesWindowTest::blankTextIsSearchedUnchanged() {
     Form4->CheckBox2->setChecked(true);
     const QString blanks = QStringLiteral("   ");
     search(blanks);
+    const QString encoded = QStringLiteral("%20%20%20");
     QCOMPARE(launcher_->targets,
-             (QStringList{DeviceLookupUrl() + blanks, VendorLookupUrl() + blanks}));
+             (QStringList{DeviceLookupUrl() + encoded, VendorLookupUrl() + encoded}));
     QCOMPARE(Form4->Edit1->text(), blanks);
     QCOMPARE(ShownRows(Form4->DBGrid1->model()), QStringList{QStringLiteral("8|a   b")});
     QCOMPARE(Form4->sLabel3->text(), QStringLiteral("1"));

@@ -25,6 +25,8 @@ class ShellLauncherTest : public QObject {
 private slots:
     void endpoints_data();
     void endpoints();
+    void typedTextIsAQueryValue_data();
+    void typedTextIsAQueryValue();
     void targetsReachTheLauncherUnchanged_data();
     void targetsReachTheLauncherUnchanged();
     void sameTargetTwiceIsOpenedTwice();
@@ -61,13 +63,35 @@ void ShellLauncherTest::endpoints() {
     QCOMPARE(actual, expected);
 }
 
+// The windows' own tests check each character class through the windows;
+// these are the edges of the encoding itself.
+void ShellLauncherTest::typedTextIsAQueryValue_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("address");
+    QTest::newRow("empty text: the bare endpoint, ending in =")
+        << "" << kCatalogue + QStringLiteral("/search/?q=");
+    QTest::newRow("blank, & and #")
+        << "7300 GT & #1" << kCatalogue + QStringLiteral("/search/?q=7300%20GT%20%26%20%231");
+    QTest::newRow("a letter beyond the basic plane, as its four UTF-8 bytes")
+        << "x\U0001F600" << kCatalogue + QStringLiteral("/search/?q=x%F0%9F%98%80");
+    // Not something a keyboard types, but a pasted text may hold one.
+    QTest::newRow("a lone surrogate, as Qt's UTF-8 encoder writes it")
+        << QString(QChar(0xD800)) << kCatalogue + QStringLiteral("/search/?q=%3F");
+}
+
+void ShellLauncherTest::typedTextIsAQueryValue() {
+    QFETCH(QString, typed);
+    QFETCH(QString, address);
+    QCOMPARE(WithQueryText(CatalogueSearchUrl(), typed), address);
+}
+
 void ShellLauncherTest::targetsReachTheLauncherUnchanged_data() {
     QTest::addColumn<QString>("target");
-    QTest::newRow("blank after the =") << CatalogueSearchUrl() + QStringLiteral("7300 GT");
-    QTest::newRow("empty text appended") << CatalogueSearchUrl();
-    QTest::newRow("blanks at the ends") << CatalogueSearchUrl() + QStringLiteral("  7300 GT  ");
-    QTest::newRow("& # % and Cyrillic")
-        << DeviceLookupUrl() + QStringLiteral("Звуковая & карта #1 %20");
+    QTest::newRow("catalogue address with blanks, &, # and %")
+        << QStringLiteral("http://example.org/Звуковая карта&v=1#a %20.zip");
+    QTest::newRow("blanks at the ends") << QStringLiteral("  http://example.org/a.zip  ");
+    QTest::newRow("endpoint with a query value")
+        << CatalogueSearchUrl() + QStringLiteral("7300%20GT");
     QTest::newRow("script") << DeviceManagerScript();
 }
 
@@ -87,8 +111,8 @@ void ShellLauncherTest::sameTargetTwiceIsOpenedTwice() {
 
 void ShellLauncherTest::desktopOpenerGetsTheTargetAsOneArgument_data() {
     QTest::addColumn<QString>("target");
-    QTest::newRow("web address with blanks, &, # and Cyrillic")
-        << CatalogueSearchUrl() + QStringLiteral("GeForce 7300 GT & Радеон #1 ;$(id)'\"");
+    QTest::newRow("catalogue address with blanks, &, # and Cyrillic")
+        << QStringLiteral("http://example.org/GeForce 7300 GT & Радеон #1 ;$(id)'\"");
     QTest::newRow("blanks at the ends")
         << QStringLiteral("  ") + HomePageUrl() + QStringLiteral("  ");
     QTest::newRow("script by its bare name") << DeviceManagerScript();

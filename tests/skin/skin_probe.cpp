@@ -5,7 +5,8 @@
 //   active 1|0
 //   visible <window> 1|0
 //   section <window>.<control> <section>
-// then ends the message loop.
+// then ends the message loop; with --stay-up it prints "up" and runs on
+// until it is ended from outside.
 #include "TestSupport.h"
 #include "about/TForm2.h"
 #include "catalogue/TForm1.h"
@@ -62,12 +63,17 @@ void report() {
 
 int main(int argc, char** argv) {
     QuarrowApplication application(argc, argv);
+    const bool stayUp = QCoreApplication::arguments().contains(QStringLiteral("--stay-up"));
     answerEveryDialog();
-    return RunQuarrow([] {
+    return RunQuarrow([stayUp] {
         CreateWindowSet();
-        QTimer::singleShot(0, [] {
+        QTimer::singleShot(0, [stayUp] {
             report();
-            QApplication::quit();
+            if (!stayUp) {
+                QApplication::quit();
+                return;
+            }
+            QTextStream(stdout) << "up\n";
         });
     });
 }

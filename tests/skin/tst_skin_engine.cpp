@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -61,6 +62,7 @@ private slots:
     void switchingOffDropsTheSkinAndOnLoadsIt();
     void shippedSkinIsSoundPackedAndUnpacked_data();
     void shippedSkinIsSoundPackedAndUnpacked();
+    void picturesAreKeptInMemory();
     void unreadableSkinThrowsAndKeepsThePlainLook_data();
     void unreadableSkinThrowsAndKeepsThePlainLook();
     void badEntryLeavesItsSectionPlain_data();
@@ -269,6 +271,36 @@ void SkinEngineTest::shippedSkinIsSoundPackedAndUnpacked() {
     QVERIFY(ruleFor(QStringLiteral("#Button9[skinSection=\"BUTTON\"]")));
     QVERIFY(ruleFor(QStringLiteral("#sEdit1[skinSection=\"EDIT\"]")));
     QVERIFY(qApp->styleSheet().contains(QStringLiteral("image: url(")));
+}
+
+// The style sheet points at the skin's pictures in memory, pixel for pixel
+// the skin's own; nothing goes to the temporary folder, so nothing can be left
+// there, and the pictures go when the manager does.
+void SkinEngineTest::picturesAreKeptInMemory() {
+    QTemporaryDir temporary;
+    const QByteArray previousTemporary = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temporary.path()));
+    WriteSkinArchive(program_->filePath(u"Shine.asz"_s), ShineFiles());
+    manager_->setSkinName(u"Shine"_s);
+    qputenv("TMPDIR", previousTemporary);
+    QVERIFY(manager_->skinLoaded());
+
+    static const QRegularExpression tick(u"image: url\\(\"([^\"]*)\"\\)"_s);
+    const QRegularExpressionMatch found = tick.match(qApp->styleSheet());
+    QVERIFY2(found.hasMatch(), qPrintable(qApp->styleSheet()));
+    const QString path = found.captured(1);
+    QVERIFY2(path.startsWith(u":/"), qPrintable(path));
+    QImage shown(path);
+    QVERIFY2(!shown.isNull(), qPrintable(path));
+    const QImage own = QImage::fromData(ShineFile(u"check.png"_s));
+    QCOMPARE(shown.convertToFormat(QImage::Format_ARGB32),
+             own.convertToFormat(QImage::Format_ARGB32));
+    QCOMPARE(QDir(temporary.path())
+                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             QStringList());
+
+    manager_.reset();
+    QVERIFY(!QFile::exists(path));
 }
 
 void SkinEngineTest::unreadableSkinThrowsAndKeepsThePlainLook_data() {

@@ -2,6 +2,7 @@
 #include "SkinFixtures.h"
 #include "TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -47,15 +48,29 @@ class SkinStartupTest : public QObject {
 private slots:
     void skinBesideTheProgram_data();
     void skinBesideTheProgram();
+    void nothingIsLeftInTheTemporaryFolder_data();
+    void nothingIsLeftInTheTemporaryFolder();
 
 private:
     Report start(const QString& programFolder, const QString& currentFolder);
 };
 
-Report SkinStartupTest::start(const QString& programFolder, const QString& currentFolder) {
+namespace {
+
+// The probe copied into `programFolder` under the program's name, so that it
+// looks for the skin there.
+QString placeProgram(const QString& programFolder) {
     const QString program = programFolder + u"/quarrow"_s;
     if (!QFile::copy(QStringLiteral(QUARROW_SKIN_PROBE), program)) return {};
     QFile::setPermissions(program, QFile::permissions(program) | QFile::ExeOwner);
+    return program;
+}
+
+}  // namespace
+
+Report SkinStartupTest::start(const QString& programFolder, const QString& currentFolder) {
+    const QString program = placeProgram(programFolder);
+    if (program.isEmpty()) return {};
     QProcess process;
     process.setWorkingDirectory(currentFolder);
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -123,6 +138,71 @@ void SkinStartupTest::skinBesideTheProgram() {
           u"Form4.Form4 FORM"_s, u"Form4.CheckBox1 CHECKBOX"_s}) {
         QVERIFY2(report.sections.contains(expected), qPrintable(expected));
     }
+}
+
+void SkinStartupTest::nothingIsLeftInTheTemporaryFolder_data() {
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<QString>("skin");
+    QTest::newRow("SIGTERM, packed skin") << "SIGTERM"
+                                          << "packed";
+    QTest::newRow("SIGKILL, packed skin") << "SIGKILL"
+                                          << "packed";
+    QTest::newRow("SIGKILL, skin folder") << "SIGKILL"
+                                          << "folder";
+    QTest::newRow("normal end, packed skin") << "quit"
+                                             << "packed";
+}
+
+// The skinned program, ended from outside once its window is up, leaves its
+// temporary folder as it found it: the skin's pictures never go to disk.
+void SkinStartupTest::nothingIsLeftInTheTemporaryFolder() {
+    QFETCH(QString, end);
+    QFETCH(QString, skin);
+    QTemporaryDir programFolder;
+    QTemporaryDir current;
+    QTemporaryDir temporary;
+    QTemporaryDir runtime;  // else Qt makes its runtime folder in the temporary one
+    WriteDriverCatalogue(current.filePath(u"vek.mdb"_s), u"kavrel"_s,
+                         {DriverCatalogueColumns(), {}});
+    if (skin == u"packed") {
+        WriteSkinArchive(programFolder.filePath(u"Shine.asz"_s), ShineFiles());
+    } else {
+        WriteSkinFolder(programFolder.path(), ShineFiles());
+    }
+    const QString program = placeProgram(programFolder.path());
+    QVERIFY(!program.isEmpty());
+
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"TMPDIR"_s, temporary.path());
+    environment.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(current.path());
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, end == u"quit" ? QStringList() : QStringList{u"--stay-up"_s});
+    QVERIFY(process.waitForStarted(120000));
+    QByteArray output;
+    while (!output.contains("\nup\n") && process.state() == QProcess::Running &&
+           process.waitForReadyRead(120000)) {
+        output += process.readAllStandardOutput();
+    }
+    if (end == u"SIGTERM") process.terminate();
+    if (end == u"SIGKILL") process.kill();
+    QVERIFY(process.state() == QProcess::NotRunning || process.waitForFinished(120000));
+    output += process.readAllStandardOutput();
+
+    QVERIFY2(output.contains("stylesheet set\n"), output.constData());
+    if (end == u"quit") {
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+    } else {
+        QVERIFY2(output.endsWith("\nup\n"), output.constData());
+        QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+    }
+    const QStringList left =
+        QDir(temporary.path())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(u", ")));
 }
 
 QUARROW_TEST_MAIN(SkinStartupTest)
