@@ -8,6 +8,15 @@ set(QUARROW_CATALOGUE_PASSWORD kavrel)
 set(QUARROW_PCI_IDS /usr/share/misc/pci.ids)
 set(QUARROW_USB_IDS /usr/share/misc/usb.ids)
 set(QUARROW_SAMPLE_TOOL $<TARGET_FILE:quarrow-catalogue>)
+if(CMAKE_CROSSCOMPILING)
+  # The tool built for another system runs through its emulator (Wine for
+  # the Windows build).
+  if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
+    message(FATAL_ERROR "A cross build makes its sample catalogues with the tool it builds: "
+                        "set CMAKE_CROSSCOMPILING_EMULATOR")
+  endif()
+  set(QUARROW_SAMPLE_TOOL ${CMAKE_CROSSCOMPILING_EMULATOR} ${QUARROW_SAMPLE_TOOL})
+endif()
 if(QUARROW_SANITIZE)
   # The samples are data to run the program with; the tool's leaks are the
   # tests' business, with their suppressions.

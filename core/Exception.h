@@ -25,7 +25,7 @@ private:
     QByteArray utf8_;
     const char* className_;
     quintptr address_ = 0;
-    const char* module_ = nullptr;
+    const void* module_ = nullptr;  // the address the module is loaded at
 };
 
 // The silent abort: ends the running handler and every handler that called

@@ -1,10 +1,8 @@
 #include "CatalogueFile.h"
 
+#include "NativeFile.h"
 #include "core/Exception.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -16,14 +14,14 @@ namespace quarrow {
 namespace {
 
 // Where the engine's header keeps the page size and the change counter.
-constexpr off_t kPageSizeOffset = 16;
-constexpr off_t kChangeCounterOffset = 24;
+constexpr std::int64_t kPageSizeOffset = 16;
+constexpr std::int64_t kChangeCounterOffset = 24;
 // The header's database size counts only while this equals the change
 // counter.
-constexpr off_t kVersionValidForOffset = 92;
+constexpr std::int64_t kVersionValidForOffset = 92;
 // The engine's lock bytes: a writer holds the reserved byte, one about to
 // commit the pending byte.
-constexpr off_t kPendingByte = 0x40000000;
+constexpr std::int64_t kPendingByte = 0x40000000;
 // A writer writes the file within moments of its journal; a file written
 // much later than its journal was put there by someone else.
 constexpr std::int64_t kJournalSlackNs = 2'000'000'000;
@@ -35,42 +33,6 @@ std::uint32_t bigEndian32(const unsigned char* bytes) {
            std::uint32_t(bytes[2]) << 8 | std::uint32_t(bytes[3]);
 }
 
-class ReadOnlyFile {
-public:
-    explicit ReadOnlyFile(const QString& path)
-        : fd_(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {}
-    ~ReadOnlyFile() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    ReadOnlyFile(const ReadOnlyFile&) = delete;
-    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
-
-    bool isOpen() const { return fd_ >= 0; }
-    bool read(off_t offset, unsigned char* into, std::size_t bytes) const {
-        return fd_ >= 0 && ::pread(fd_, into, bytes, offset) == ssize_t(bytes);
-    }
-    // True when another process holds the lock byte `at` (a live writer).
-    bool lockedByOther(off_t at, off_t length) const {
-        struct flock probe {};
-        probe.l_type = F_WRLCK;
-        probe.l_whence = SEEK_SET;
-        probe.l_start = at;
-        probe.l_len = length;
-        return fd_ >= 0 && ::fcntl(fd_, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
-    }
-
-private:
-    int fd_;
-};
-
-std::int64_t modifiedNs(const struct stat& info) {
-    return std::int64_t(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
-}
-
-bool statOf(const QString& path, struct stat* info) {
-    return ::stat(QFile::encodeName(path).constData(), info) == 0;
-}
-
 int pageSizeOf(const unsigned char bytes[2]) {
     const int size = bytes[0] << 8 | bytes[1];
     return size == 1 ? 65536 : size;
@@ -79,36 +41,36 @@ int pageSizeOf(const unsigned char bytes[2]) {
 // Whether the journal beside `path` was written for another file than the
 // one there now.
 bool journalBelongsElsewhere(const QString& path, const QString& journalPath) {
-    const ReadOnlyFile database(path);
-    const ReadOnlyFile journal(journalPath);
+    const NativeFile database(path, NativeFile::Access::Read);
+    const NativeFile journal(journalPath, NativeFile::Access::Read);
     unsigned char header[28];
-    if (!database.isOpen() || !journal.read(0, header, sizeof header)) return false;
+    if (!database.isOpen() || !journal.readAt(0, header, sizeof header)) return false;
     // A journal without its magic number is one the engine ignores anyway.
     if (!std::equal(kJournalMagic.begin(), kJournalMagic.end(), header)) return false;
     if (database.lockedByOther(kPendingByte, 2)) return false;  // a live writer's
 
-    struct stat fileInfo {};
-    struct stat journalInfo {};
+    const FileStatus fileInfo = StatusOf(path);
+    const FileStatus journalInfo = StatusOf(journalPath);
     unsigned char pageSizeBytes[2];
     unsigned char counterBytes[4];
-    if (!statOf(path, &fileInfo) || !statOf(journalPath, &journalInfo) ||
-        !database.read(kPageSizeOffset, pageSizeBytes, 2) ||
-        !database.read(kChangeCounterOffset, counterBytes, 4)) {
+    if (!fileInfo.exists || !journalInfo.exists ||
+        !database.readAt(kPageSizeOffset, pageSizeBytes, 2) ||
+        !database.readAt(kChangeCounterOffset, counterBytes, 4)) {
         return false;
     }
-    if (modifiedNs(fileInfo) > modifiedNs(journalInfo) + kJournalSlackNs) return true;
+    if (fileInfo.modifiedNs > journalInfo.modifiedNs + kJournalSlackNs) return true;
 
     const std::uint32_t recordedPages = bigEndian32(header + 16);
     const std::uint32_t sectorSize = bigEndian32(header + 20);
     const std::uint32_t journalPageSize = bigEndian32(header + 24);
     const int pageSize = pageSizeOf(pageSizeBytes);
     if (journalPageSize != std::uint32_t(pageSize)) return true;
-    if (std::int64_t(recordedPages) * pageSize > fileInfo.st_size) return true;
+    if (std::int64_t(recordedPages) * pageSize > fileInfo.size) return true;
 
     // The first page a writer saves is the header page, whose change counter
     // the file then shows unchanged or one higher.
     unsigned char record[4 + 28];
-    if (sectorSize >= 28 && journal.read(off_t(sectorSize), record, sizeof record) &&
+    if (sectorSize >= 28 && journal.readAt(sectorSize, record, sizeof record) &&
         bigEndian32(record) == 1) {
         const std::uint32_t saved = bigEndian32(record + 4 + kChangeCounterOffset);
         const std::uint32_t now = bigEndian32(counterBytes);
@@ -126,41 +88,40 @@ bool FileIdentity::operator==(const FileIdentity& other) const {
 
 FileIdentity IdentityOf(const QString& path) {
     FileIdentity identity;
-    struct stat info {};
-    if (!statOf(path, &info) || !S_ISREG(info.st_mode)) return identity;
-    identity.device = std::uint64_t(info.st_dev);
-    identity.inode = std::uint64_t(info.st_ino);
-    identity.size = std::int64_t(info.st_size);
-    identity.modifiedNs = modifiedNs(info);
+    const FileStatus status = StatusOf(path);
+    if (!status.regular) return identity;
+    identity.device = status.device;
+    identity.inode = status.inode;
+    identity.size = status.size;
+    identity.modifiedNs = status.modifiedNs;
     unsigned char counter[4];
-    if (ReadOnlyFile(path).read(kChangeCounterOffset, counter, 4)) {
+    if (NativeFile(path, NativeFile::Access::Read).readAt(kChangeCounterOffset, counter, 4)) {
         identity.changeCounter = bigEndian32(counter);
     }
     return identity;
 }
 
 void StampFreshChangeCounter(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+    NativeFile file(path, NativeFile::Access::ReadWrite);
     unsigned char old[4];
-    bool ok = fd >= 0 && ::pread(fd, old, 4, kChangeCounterOffset) == 4;
+    bool ok = file.readAt(kChangeCounterOffset, old, 4);
     if (ok) {
         std::uint32_t counter = QRandomGenerator::system()->generate();
         if (counter == bigEndian32(old)) ++counter;
         const unsigned char bytes[4] = {
             static_cast<unsigned char>(counter >> 24), static_cast<unsigned char>(counter >> 16),
             static_cast<unsigned char>(counter >> 8), static_cast<unsigned char>(counter)};
-        ok = ::pwrite(fd, bytes, 4, kChangeCounterOffset) == 4 &&
-             ::pwrite(fd, bytes, 4, kVersionValidForOffset) == 4 && ::fsync(fd) == 0;
+        ok = file.writeAt(kChangeCounterOffset, bytes, 4) &&
+             file.writeAt(kVersionValidForOffset, bytes, 4) && file.flush();
     }
-    if (fd >= 0) ::close(fd);
     if (!ok) {
         throw EOleException(QStringLiteral("Cannot finish writing '%1'.").arg(path));
     }
 }
 
 void RequireRegularFile(const QString& path) {
-    struct stat info {};
-    if (statOf(path, &info) && !S_ISREG(info.st_mode)) {
+    const FileStatus status = StatusOf(path);
+    if (status.exists && !status.regular) {
         throw EOleException(
             QStringLiteral("'%1' is not a regular file and cannot be opened as a database.")
                 .arg(path));

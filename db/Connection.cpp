@@ -107,15 +107,16 @@ void Connection::openFile() {
     if (!settings.values.contains(QStringLiteral("mode")) && hasExplicitMode_) mode = explicitMode_;
     const bool readOnly = mode == ShareMode::ReadOnly;
 
-    const QByteArray nativePath = QFile::encodeName(path);
-    takeShareLock(nativePath, file.fileName(), mode);
+    // The engine takes file names in UTF-8 on every system.
+    const QByteArray enginePath = path.toUtf8();
+    takeShareLock(enginePath, file.fileName(), mode);
     sqlite3* db = nullptr;
     QString notice;
     try {
         notice = SetAsideStaleJournal(path);
         const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
                           SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_PRIVATECACHE;
-        if (sqlite3_open_v2(nativePath.constData(), &db, flags,
+        if (sqlite3_open_v2(enginePath.constData(), &db, flags,
                             fileAccess_ == FileAccess::ReadAhead ? ReadAheadVfsName() : nullptr) !=
             SQLITE_OK) {
             ThrowEngineError(db);
@@ -187,7 +188,7 @@ void Connection::setPageCache(PageCache kind) {
     pageCache_ = kind;
 }
 
-void Connection::takeShareLock(const QByteArray& nativePath, const QString& fileName,
+void Connection::takeShareLock(const QByteArray& enginePath, const QString& fileName,
                                ShareMode mode) {
     // Share modes between processes: a deny-write or exclusive connection
     // holds an exclusive lock for as long as it is open, every other
@@ -199,7 +200,7 @@ void Connection::takeShareLock(const QByteArray& nativePath, const QString& file
     if (mode == ShareMode::ReadOnly) return;
     const bool exclusive =
         mode == ShareMode::DenyWrite || mode == ShareMode::Exclusive || mode == ShareMode::DenyRead;
-    if (shareLock_.take(nativePath,
+    if (shareLock_.take(enginePath,
                         exclusive ? FileShareLock::Kind::Exclusive : FileShareLock::Kind::Shared) ==
         FileShareLock::Result::HeldByAnother) {
         throw EOleException(

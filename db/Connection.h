@@ -80,7 +80,7 @@ signals:
 
 private:
     void openFile();
-    void takeShareLock(const QByteArray& nativePath, const QString& fileName, ShareMode mode);
+    void takeShareLock(const QByteArray& enginePath, const QString& fileName, ShareMode mode);
     void watchWork(sqlite3* db);
     static void statementStarted(Connection* self);
     static int workDone(void* self);

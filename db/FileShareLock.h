@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QtGlobal>
 
 namespace quarrow {
 
@@ -19,11 +20,12 @@ public:
     FileShareLock& operator=(const FileShareLock&) = delete;
 
     // Takes the lock without waiting; a lock already held is given up first.
+    // The path is in UTF-8, as the engine takes it.
     Result take(const QByteArray& nativePath, Kind kind);
     void release() noexcept;
 
 private:
-    int handle_ = -1;
+    qintptr handle_ = -1;  // a descriptor, or on Windows a handle
 };
 
 }  // namespace quarrow

@@ -1,11 +1,28 @@
 #include "LargeBuffer.h"
 
-#include <sys/mman.h>
-
+#include <QtGlobal>
 #include <cstdlib>
 #include <string_view>
 
+#if !defined(Q_OS_WIN)
+#include <sys/mman.h>
+#endif
+
 namespace quarrow {
+
+#if defined(Q_OS_WIN)
+
+// Windows gives large pages only to accounts holding the right to lock
+// memory, which a desktop user does not; and its heap already takes blocks
+// of this size straight from the system, which backs each page only when it
+// is first touched. A plain allocation is the best there is.
+void* AllocateLargeBuffer(std::size_t bytes) {
+    void* buffer = std::malloc(bytes == 0 ? 1 : bytes);
+    if (buffer == nullptr) throw std::bad_alloc();
+    return buffer;
+}
+
+#else
 
 namespace {
 constexpr std::size_t kHugePage = std::size_t(2) << 20;
@@ -33,6 +50,8 @@ void* AllocateLargeBuffer(std::size_t bytes) {
     if (buffer == nullptr) throw std::bad_alloc();
     return buffer;
 }
+
+#endif
 
 void FreeLargeBuffer(void* buffer) noexcept { std::free(buffer); }
 

@@ -5,6 +5,10 @@
 #include <cstdio>
 #include <vector>
 
+#if defined(Q_OS_WIN)
+#include <windows.h>
+#endif
+
 namespace quarrow {
 
 namespace {
@@ -32,7 +36,23 @@ QString usageError(const QString& problem) {
     return QStringLiteral("quarrow: %1\nTry 'quarrow --help' for more information.\n").arg(problem);
 }
 
+// On Windows the program is a desktop program, which has no console of its
+// own: started from a command prompt without redirection, it writes into
+// that prompt's console.
+void reachConsole(std::FILE* stream) {
+#if defined(Q_OS_WIN)
+    const HANDLE handle = GetStdHandle(stream == stdout ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    if ((handle == nullptr || handle == INVALID_HANDLE_VALUE) &&
+        (AttachConsole(ATTACH_PARENT_PROCESS) != 0 || GetLastError() == ERROR_ACCESS_DENIED)) {
+        std::freopen("CONOUT$", "w", stream);
+    }
+#else
+    Q_UNUSED(stream);
+#endif
+}
+
 void print(std::FILE* stream, const QString& text) {
+    reachConsole(stream);
     const QByteArray bytes = text.toLocal8Bit();
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
     std::fflush(stream);

@@ -3,6 +3,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#if defined(Q_OS_WIN)
+#include <windows.h>
+#endif
+
 namespace quarrow {
 
 namespace {
@@ -33,8 +37,15 @@ DisplayGuard::~DisplayGuard() {
 
 QString DisplayGuard::NoDisplayLine(const QString& qtMessage) {
     QString why;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+#if defined(Q_OS_WIN)
+    // Windows always has its desktop: only the platform plugin can fail.
+    const bool noDisplayNamed = false;
+#else
+    const bool noDisplayNamed = qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") &&
+                                qEnvironmentVariableIsEmpty("DISPLAY") &&
+                                qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+#endif
+    if (noDisplayNamed) {
         why = QStringLiteral("neither DISPLAY nor WAYLAND_DISPLAY is set");
     } else if (!qtMessage.isEmpty()) {
         why = qtMessage.section(u'\n', 0, 0).trimmed();
@@ -56,9 +67,19 @@ QString DisplayGuard::reason() const {
 void DisplayGuard::handle(QtMsgType type, const QMessageLogContext& context,
                           const QString& message) {
     if (isPlatformFailure(type, message)) {
-        const QByteArray line = NoDisplayLine(gGuard->reason()).toLocal8Bit();
+        const QString text = NoDisplayLine(gGuard->reason());
+        const QByteArray line = text.toLocal8Bit();
         std::fwrite(line.constData(), 1, std::size_t(line.size()), stderr);
         std::fflush(stderr);
+#if defined(Q_OS_WIN)
+        // A desktop program started from Explorer has no standard error to
+        // read: the system's own message box says it there.
+        const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+        if (error == nullptr || error == INVALID_HANDLE_VALUE) {
+            MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(text.trimmed().utf16()),
+                        L"Quarrow", MB_OK | MB_ICONERROR);
+        }
+#endif
         // Qt would abort right after this handler; nothing of the program's
         // has started yet that needs ending.
         std::_Exit(1);

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Quarrow needs. Two sets:
-#   scripts/setup.sh run   what building and running the program needs (./run.sh)
-#   scripts/setup.sh       that and what the tests, benchmarks, fuzzing and
-#                          packaging need (./test.sh, CI)
+# Installs the Debian packages Quarrow needs. Three sets:
+#   scripts/setup.sh run      what building and running the program needs (./run.sh)
+#   scripts/setup.sh          that and what the tests, benchmarks, fuzzing and
+#                             packaging need (./test.sh, CI)
+#   scripts/setup.sh windows  what scripts/build-windows.sh needs to build Quarrow
+#                             for Windows and run it under Wine
 # Only missing packages are installed, after saying which and why; a machine
 # that has them all is left alone.
 set -euo pipefail
@@ -27,11 +29,23 @@ test_set=(
   "debootstrap|a fresh Debian root for scripts/check-fresh-machine.sh"
   "pciutils|lspci, against which the device list is checked on this machine"
 )
+windows_set=(
+  "g++-mingw-w64-x86-64-posix|the Windows compilers; the posix thread variant, which has std::thread and std::mutex"
+  "qt6-base-dev qt6-base-dev-tools libgl-dev|Qt's tools and their CMake files, of the same version as the Qt built for Windows"
+  "dpkg-dev xz-utils bzip2|dpkg-source, to unpack Debian's source packages of Qt, SQLite, libzip and zlib"
+  "cmake ninja-build pkg-config make gcc tcl|the build tools; SQLite's source generators need a C compiler and Tcl"
+  "pci.ids usb.ids|the PCI and USB registries the sample catalogues are built from"
+  "wine wine64 fonts-wine|runs the Windows programs: the sample catalogues' builder and the tests; Wine's own faces (Tahoma, Marlett) for its window frames"
+  "fonts-liberation|the faces the tests under Wine draw with (offscreen)"
+  "xvfb xauth xdotool imagemagick|a virtual display for the program under Wine, typing into it and its screenshots"
+  "zip|packs the portable folder"
+)
 
 case "${1:-all}" in
   run) sets=("${run_set[@]}") ;;
   all) sets=("${run_set[@]}" "${test_set[@]}") ;;
-  *) echo "usage: scripts/setup.sh [run|all]" >&2; exit 2 ;;
+  windows) sets=("${windows_set[@]}") ;;
+  *) echo "usage: scripts/setup.sh [run|all|windows]" >&2; exit 2 ;;
 esac
 
 installed() {

@@ -1,7 +1,6 @@
 #include "SkinArchive.h"
 
 #include <zip.h>
-#include <QFile>
 
 namespace quarrow {
 
@@ -24,7 +23,8 @@ struct EntryCloser {
 
 SkinArchive::SkinArchive(QString path) : path_(std::move(path)) {
     int code = 0;
-    archive_ = zip_open(QFile::encodeName(path_).constData(), ZIP_RDONLY, &code);
+    // libzip takes file names in UTF-8 on every system.
+    archive_ = zip_open(path_.toUtf8().constData(), ZIP_RDONLY, &code);
     if (archive_ == nullptr) fail(zipErrorText(code));
 }
 

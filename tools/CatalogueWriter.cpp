@@ -24,9 +24,9 @@ std::string_view view(const QByteArray& bytes) {
 class Database {
 public:
     explicit Database(const QString& path) {
-        const QByteArray native = QFile::encodeName(path);
-        if (sqlite3_open_v2(native.constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                            nullptr) != SQLITE_OK) {
+        // The engine takes file names in UTF-8 on every system.
+        if (sqlite3_open_v2(path.toUtf8().constData(), &db_,
+                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
             const QString message = EngineMessage(db_);
             sqlite3_close(db_);
             throw Exception(message);

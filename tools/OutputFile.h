@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 namespace quarrow {
 
@@ -8,8 +9,10 @@ namespace quarrow {
 // which replaces the output in one atomic step when the build commits, so
 // that the output is at every moment either the old catalogue or the new
 // one, never missing and never half written. The temporary file is removed
-// when the build fails, and when the process is ended by SIGINT, SIGTERM or
-// SIGHUP. While it lives, other builds into the same folder wait.
+// when the build fails, and on Linux when the process is ended by SIGINT,
+// SIGTERM or SIGHUP; one left behind by a build ended outright is removed by
+// the next build of the same output. While it lives, other builds into the
+// same folder wait.
 class OutputFile {
 public:
     explicit OutputFile(const QString& path);
@@ -24,7 +27,7 @@ public:
 private:
     QString path_;
     QString temporary_;
-    int folderLock_ = -1;
+    qintptr folderLock_ = -1;  // a descriptor, or on Windows a mutex
     bool committed_ = false;
 };
 

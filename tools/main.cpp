@@ -4,7 +4,18 @@
 #include <QFile>
 #include <cstdio>
 
+#if defined(Q_OS_WIN)
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 int main(int argc, char* argv[]) {
+#if defined(Q_OS_WIN)
+    // Rows and exports pass byte for byte: no CR added before LF, and no
+    // Ctrl+Z taken for the end of the input.
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     QCoreApplication app(argc, argv);
     QFile in;
     QFile out;

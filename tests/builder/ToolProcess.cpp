@@ -28,7 +28,9 @@ ToolRun RunCatalogueTool(const QStringList& arguments, const QString& folder,
     }
     run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     run.out = process.readAllStandardOutput();
-    run.err = QString::fromUtf8(process.readAllStandardError());
+    // Messages are text: Windows ends their lines with CR LF.
+    run.err = QString::fromUtf8(process.readAllStandardError())
+                  .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return run;
 }
 

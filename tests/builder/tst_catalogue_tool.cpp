@@ -39,6 +39,7 @@ private slots:
     void driversThenExportGivesTheRowsBack_data();
     void driversThenExportGivesTheRowsBack();
     void exportRefusesAWrongPassword();
+    void folderAndFileNamedInCyrillicWithBlanks();
     void usageErrors_data();
     void usageErrors();
     void helpNamesEveryCommand();
@@ -186,6 +187,26 @@ void TestCatalogueTool::exportRefusesAWrongPassword() {
     QCOMPARE(run.out, QByteArray());
 }
 
+// Windows hands such names to a program only in its wide-character command
+// line, and opens them only through its wide-character calls.
+void TestCatalogueTool::folderAndFileNamedInCyrillicWithBlanks() {
+    QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("Драйверы и базы")));
+    const QString file = QStringLiteral("Драйверы и базы/каталог драйверов.mdb");
+    const QByteArray input = DriverHeaderLine() + driverRow(QStringLiteral("Радеон 9600"));
+    const ToolRun built = RunCatalogueTool(
+        {QStringLiteral("drivers"), QStringLiteral("--password"), QStringLiteral("kavrel"), file},
+        dir_.path(), input);
+    QVERIFY2(built.exitCode == 0, qPrintable(built.err));
+    QVERIFY2(built.err.contains(file), qPrintable(built.err));
+    QVERIFY(QFileInfo::exists(QDir(dir_.path()).filePath(file)));
+
+    const ToolRun exported = RunCatalogueTool(
+        {QStringLiteral("export"), file, QStringLiteral("--password"), QStringLiteral("kavrel")},
+        dir_.path());
+    QVERIFY2(exported.exitCode == 0, qPrintable(exported.err));
+    QCOMPARE(exported.out, input);
+}
+
 void TestCatalogueTool::usageErrors_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("message");
@@ -318,6 +339,11 @@ void TestCatalogueTool::progressIsShownOnlyOnATerminal() {
     QCOMPARE(piped.err,
              QStringLiteral("quarrow-catalogue: wrote 200000 sample rows to long.mdb\n"));
 
+#if defined(Q_OS_WIN)
+    QSKIP(
+        "The piped half ran; for the terminal half this suite has no console of Windows to "
+        "give the tool (script(1) gives it a terminal on Linux).");
+#endif
     // script(1) gives the tool a terminal and copies what it shows.
     const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
     if (script.isEmpty()) QSKIP("script (util-linux) is not installed");

@@ -1,7 +1,6 @@
 #include "CatalogueWriter.h"
 #include "ModalWindow.h"
 #include "SampleComputer.h"
-#include "SysfsTree.h"
 #include "TestSupport.h"
 #include "catalogue/TForm1.h"
 #include "db/Connection.h"
@@ -9,7 +8,6 @@
 #include "devices/TForm4.h"
 #include "devices/TForm5.h"
 #include "dialogs/ShowModal.h"
-#include "hardware/SysfsReader.h"
 #include "program/Startup.h"
 #include "shell/Endpoints.h"
 
@@ -99,15 +97,14 @@ private:
 
     std::unique_ptr<TemporaryCurrentFolder> folder_;
     std::unique_ptr<RecordingLauncher> launcher_;
-    std::unique_ptr<SysfsTree> tree_;
+    HardwareScan computer_;
     int readings_ = 0;
 };
 
 void DeviceListWindowTest::init() {
     folder_ = std::make_unique<TemporaryCurrentFolder>();
     launcher_ = std::make_unique<RecordingLauncher>();
-    tree_ = std::make_unique<SysfsTree>(folder_->filePath(QStringLiteral("sys")));
-    MakeSampleComputer(*tree_);
+    computer_ = SampleComputerScan();
     WriteSampleDeviceCatalogue(catalogue());
     const auto driver = [](const char* name) {
         return QStringList{QString::fromUtf8(name),
@@ -128,13 +125,12 @@ void DeviceListWindowTest::init() {
     QVERIFY(QTest::qWaitForWindowExposed(Form1));
     Form5->setDeviceReader([this] {
         ++readings_;
-        return ReadSysfsDevices(tree_->root());
+        return computer_;
     });
 }
 
 void DeviceListWindowTest::cleanup() {
     DestroyWindowSet();
-    tree_.reset();
     launcher_.reset();
     folder_.reset();
 }
@@ -158,7 +154,13 @@ void DeviceListWindowTest::createdHiddenAndReadAtEveryShowing() {
     QCOMPARE(readings_, 1);
     QCOMPARE(Form5->Grid1Model->rowCount(), SampleComputerRows().size());
 
-    tree_->addPci(QStringLiteral("0000:04:00.0"), 0x10de, 0x0393, 0, 0, QStringLiteral("nvidia"));
+    HardwareDevice added;
+    added.vendor = 0x10de;
+    added.device = 0x0393;
+    added.drivers = QStringList{QStringLiteral("nvidia")};
+    added.location = QStringLiteral("0000:04:00.0");
+    computer_.devices.append(added);
+    SortInBusOrder(computer_.devices);
     showDeviceList([] { Form5->close(); });
     QCOMPARE(readings_, 2);
     QStringList expected = SampleComputerRows();
@@ -232,7 +234,7 @@ void DeviceListWindowTest::waitCursorWhileReading() {
     Form5->setDeviceReader([this, &whileReading] {
         const QCursor* cursor = QApplication::overrideCursor();
         if (cursor != nullptr) whileReading = cursor->shape();
-        return ReadSysfsDevices(tree_->root());
+        return computer_;
     });
     showDeviceList([] { Form5->close(); });
     QCOMPARE(whileReading, std::optional<Qt::CursorShape>(Qt::WaitCursor));

@@ -22,8 +22,7 @@ namespace {
 class File {
 public:
     File(const QString& path, int flags) {
-        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db_, flags, nullptr) !=
-            SQLITE_OK) {
+        if (sqlite3_open_v2(path.toUtf8().constData(), &db_, flags, nullptr) != SQLITE_OK) {
             error_ = QString::fromUtf8(sqlite3_errmsg(db_));
         }
     }
@@ -70,8 +69,8 @@ QString ExecOnFile(const QString& path, const QString& sql) {
 }
 
 WriteLock::WriteLock(const QString& path) {
-    held_ = sqlite3_open_v2(QFile::encodeName(path).constData(), &db_, SQLITE_OPEN_READWRITE,
-                            nullptr) == SQLITE_OK &&
+    held_ = sqlite3_open_v2(path.toUtf8().constData(), &db_, SQLITE_OPEN_READWRITE, nullptr) ==
+                SQLITE_OK &&
             sqlite3_exec(db_, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 

@@ -1,3 +1,4 @@
+#include "SampleComputer.h"
 #include "SysfsTree.h"
 #include "TestSupport.h"
 #include "hardware/HardwareDevice.h"
@@ -49,6 +50,7 @@ private slots:
     void oddEntriesAreSkippedAndCounted_data();
     void oddEntriesAreSkippedAndCounted();
     void missingTreeHoldsNoDevices();
+    void sampleComputerReadsAsItsScan();
     void busOrder_data();
     void busOrder();
     void catalogueCodes_data();
@@ -62,6 +64,16 @@ private:
 };
 
 void HardwareReaderTest::init() {
+#if defined(Q_OS_WIN)
+    // The fixture trees are made of symbolic links, which Windows lets only
+    // privileged accounts make; nor does the program read sysfs there.
+    static const QByteArrayList sysfsCases{
+        "readsDevicesWithTheirDriversInBusOrder", "oddEntriesAreSkippedAndCounted",
+        "missingTreeHoldsNoDevices", "sampleComputerReadsAsItsScan"};
+    if (sysfsCases.contains(QTest::currentTestFunction())) {
+        QSKIP("sysfs is Linux's: Windows lists its devices through SetupAPI (tst_this_computer)");
+    }
+#endif
     folder_ = std::make_unique<QTemporaryDir>();
     QVERIFY(folder_->isValid());
     tree_ = std::make_unique<SysfsTree>(folder_->path());
@@ -153,6 +165,14 @@ void HardwareReaderTest::missingTreeHoldsNoDevices() {
     const HardwareScan scan = ReadSysfsDevices(folder_->filePath(QStringLiteral("absent")));
     QVERIFY(scan.devices.isEmpty());
     QCOMPARE(scan.skipped, 0);
+}
+
+void HardwareReaderTest::sampleComputerReadsAsItsScan() {
+    MakeSampleComputer(*tree_);
+    const HardwareScan read = ReadSysfsDevices(tree_->root());
+    const HardwareScan expected = SampleComputerScan();
+    QCOMPARE(described(read), described(expected));
+    QCOMPARE(read.skipped, expected.skipped);
 }
 
 void HardwareReaderTest::busOrder_data() {

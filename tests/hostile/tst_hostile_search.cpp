@@ -108,7 +108,7 @@ QByteArray checksum(const QString& path) {
 // A table of another program's in the same file: nothing typed may reach it.
 void addCanaryTable(const QString& path) {
     sqlite3* db = nullptr;
-    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    sqlite3_open(path.toUtf8().constData(), &db);
     sqlite3_exec(db, "CREATE TABLE secrets(value TEXT); INSERT INTO secrets VALUES('secret');",
                  nullptr, nullptr, nullptr);
     sqlite3_close(db);

@@ -19,11 +19,15 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#if defined(Q_OS_WIN)
+#include <QThread>
+#else
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 #ifdef __linux__
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -53,8 +57,8 @@ void removeEntry(const QString& path) {
 QByteArray otherProgramDatabase(const QString& scratch) {
     QFile::remove(scratch);
     sqlite3* db = nullptr;
-    sqlite3_open_v2(QFile::encodeName(scratch).constData(), &db,
-                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    sqlite3_open_v2(scratch.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                    nullptr);
     sqlite3_exec(db,
                  "CREATE TABLE notes(id INTEGER PRIMARY KEY, text TEXT);"
                  "INSERT INTO notes(text) VALUES ('buy milk'), ('call back');",
@@ -116,13 +120,25 @@ QByteArray damagedContent(Damage damage, const QString& path, const QByteArray& 
 
 }  // namespace
 
-void WriteDamaged(Damage damage, const QString& path, const QByteArray& good) {
+QString WriteDamaged(Damage damage, const QString& path, const QByteArray& good) {
+#if defined(Q_OS_WIN)
+    // Windows removes no file that a program holds open: a file is written
+    // over in place instead, as a copy over it does.
+    if (damage == Damage::Folder || QFileInfo(path).isDir()) removeEntry(path);
+    if (damage == Damage::Folder && QFileInfo::exists(path)) {
+        return QStringLiteral(
+            "Windows removes no file that a program holds open: a window holds the catalogue, "
+            "so no folder can take its place.");
+    }
+#else
     removeEntry(path);
+#endif
     if (damage == Damage::Folder) {
         QDir().mkpath(path);
-        return;
+        return {};
     }
     writeFile(path, damagedContent(damage, path, good));
+    return {};
 }
 
 void WriteDamagedInPlace(Damage damage, const QString& path, const QByteArray& good) {
@@ -158,8 +174,31 @@ QMap<QString, QString> Fingerprint(const QString& folder) {
     return entries;
 }
 
+#if defined(Q_OS_WIN)
+
+// The read-only attribute binds every account on Windows, but Wine run by
+// the superuser writes through it.
+bool CanMakeReadOnlyHere(const QString&) { return FilePermissionsBind(); }
+
+bool NeedsUnprivilegedChild(Damage, const QString&) { return false; }
+
+void RunCurrentRowUnprivileged() {
+    QSKIP("Windows has no superuser to give up; the case ran as it is.");
+}
+
+QString WhyDamageCannotBindHere(Damage damage, const QString& folder) {
+    if (damage == Damage::ReadOnly && !CanMakeReadOnlyHere(folder)) {
+        return QStringLiteral(
+            "The read-only attribute does not bind this process (Wine run by the superuser "
+            "writes through it), so no read-only catalogue can be made here.");
+    }
+    return {};
+}
+
+#else
+
 bool CanMakeReadOnlyHere(const QString& folder) {
-    if (::geteuid() != 0) return true;
+    if (FilePermissionsBind()) return true;
     const QString probe = QDir(folder).filePath(QStringLiteral("immutable-probe"));
     writeFile(probe, QByteArrayLiteral("probe"));
     const bool can = setImmutable(probe, true);
@@ -169,7 +208,7 @@ bool CanMakeReadOnlyHere(const QString& folder) {
 }
 
 bool NeedsUnprivilegedChild(Damage damage, const QString& folder) {
-    if (::geteuid() != 0) return false;
+    if (FilePermissionsBind()) return false;
     return damage == Damage::Unreadable ||
            (damage == Damage::ReadOnly && !CanMakeReadOnlyHere(folder));
 }
@@ -219,13 +258,25 @@ void RunCurrentRowUnprivileged() {
     qInfo("ran as the user \"nobody\", since root reads and writes what permissions forbid");
 }
 
-WriteLockHolder::WriteLockHolder(const QString& file) {
-    process_.start(QStringLiteral(RELIABILITY_HELPER), {QStringLiteral("lock"), file});
+QString WhyDamageCannotBindHere(Damage, const QString&) {
+    // What permissions cannot forbid root is tried as the user "nobody"
+    // (NeedsUnprivilegedChild).
+    return {};
+}
+
+#endif
+
+WriteLockHolder::WriteLockHolder(const QString& file, Hold hold) {
+    process_.start(
+        QStringLiteral(RELIABILITY_HELPER),
+        {hold == Hold::WriteLock ? QStringLiteral("lock") : QStringLiteral("deny"), file});
     QByteArray output;
     while (!output.contains('\n') && process_.waitForReadyRead(30000)) {
         output += process_.readAllStandardOutput();
     }
-    if (output != "locked\n") {
+    // Windows ends the helper's lines with CR LF.
+    inUse_ = output.trimmed() == "in use";
+    if (output.trimmed() != "locked" && output.trimmed() != "held") {
         error_ = QStringLiteral("the lock holder says: ") + QString::fromUtf8(output) +
                  QString::fromUtf8(process_.readAllStandardError());
     }
@@ -244,16 +295,28 @@ AccessDamage::~AccessDamage() { lift(); }
 
 void AccessDamage::impose() {
     if (imposed_) return;
-    const QByteArray native = QFile::encodeName(path_);
     switch (damage_) {
         case Damage::Unreadable:
-            if (::chmod(native.constData(), 0) != 0) error_ = QStringLiteral("chmod failed");
+#if defined(Q_OS_WIN)
+            // What keeps a Windows program from reading a file: another
+            // holding it open without sharing it.
+            lock_ = std::make_unique<WriteLockHolder>(path_, WriteLockHolder::Hold::ShareNothing);
+            error_ = lock_->error();
+            if (lock_->inUse()) {
+                impossible_ = error_ = QStringLiteral(
+                    "Windows shares nothing out of a file that another program has open: a "
+                    "window holds the catalogue, so it cannot be made unreadable for another.");
+            }
+#else
+            if (!QFile::setPermissions(path_, {})) error_ = QStringLiteral("chmod failed");
+#endif
             break;
         case Damage::ReadOnly:
-            if (::geteuid() == 0) {
+            if (!FilePermissionsBind()) {
                 immutable_ = setImmutable(path_, true);
                 if (!immutable_) error_ = QStringLiteral("cannot set the immutable flag");
-            } else if (::chmod(native.constData(), 0444) != 0) {
+            } else if (!QFile::setPermissions(path_, QFile::ReadOwner | QFile::ReadUser |
+                                                         QFile::ReadGroup | QFile::ReadOther)) {
                 error_ = QStringLiteral("chmod failed");
             }
             break;
@@ -272,7 +335,8 @@ void AccessDamage::lift() {
     if (immutable_) setImmutable(path_, false);
     immutable_ = false;
     if (damage_ == Damage::Unreadable || damage_ == Damage::ReadOnly) {
-        ::chmod(QFile::encodeName(path_).constData(), 0644);
+        QFile::setPermissions(path_, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
+                                         QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther);
     }
     lock_.reset();
     imposed_ = false;

@@ -18,7 +18,7 @@ enum class Damage {
     TruncatedCopy,     // the first half of a good catalogue
     OtherProgramFile,  // a sound database of another program: no catalogue table
     Folder,            // a folder with the catalogue's name
-    Unreadable,        // no read permission
+    Unreadable,        // no read permission; on Windows, held by a program that shares it with none
     ReadOnly,          // readable, refuses writes
     LockedByWriter,    // another process holds the engine's exclusive write lock
 };
@@ -26,7 +26,8 @@ enum class Damage {
 // Puts the damaged file (or folder) at `path` in place of whatever is there;
 // `good` is a sound catalogue's content, from which the damage is made. The
 // kinds of damage that concern access rather than content get `good` as it is.
-void WriteDamaged(Damage damage, const QString& path, const QByteArray& good);
+// Returns why the damage cannot be made here, or nothing.
+QString WriteDamaged(Damage damage, const QString& path, const QByteArray& good);
 
 // Overwrites the file at `path` in place with the damaged content, as
 // another program writing over a catalogue does, so that a connection still
@@ -53,26 +54,36 @@ bool CanMakeReadOnlyHere(const QString& folder);
 // has given up root.
 bool NeedsUnprivilegedChild(Damage damage, const QString& folder);
 
+// Why this damage cannot be made to bind this process here, neither by
+// itself nor in such a child process; empty when it can.
+QString WhyDamageCannotBindHere(Damage damage, const QString& folder);
+
 // Runs the current test function with the current data row again in a child
 // process that runs as the user "nobody", and reports its verdict as this
 // row's: passed, failed (with the child's output) or skipped when the child
 // cannot be started that way.
 void RunCurrentRowUnprivileged();
 
-// Holds the engine's exclusive write lock on a file from another process,
-// as a program in the middle of a write does, until released.
+// Holds a file from another process until released: with the engine's
+// exclusive write lock, as a program in the middle of a write does, or (on
+// Windows) open without sharing it with anyone.
 class WriteLockHolder {
 public:
-    explicit WriteLockHolder(const QString& file);
+    enum class Hold { WriteLock, ShareNothing };
+    explicit WriteLockHolder(const QString& file, Hold hold = Hold::WriteLock);
     ~WriteLockHolder();
     WriteLockHolder(const WriteLockHolder&) = delete;
     WriteLockHolder& operator=(const WriteLockHolder&) = delete;
     // Empty when the lock is held; else what went wrong.
     const QString& error() const { return error_; }
+    // Whether it could not be held because another program has the file
+    // open (Windows shares nothing out of a file that is in use).
+    bool inUse() const { return inUse_; }
 
 private:
     QProcess process_;
     QString error_;
+    bool inUse_ = false;
 };
 
 // The access side of a damage (no read permission, read-only, locked by a
@@ -88,6 +99,9 @@ public:
     void lift();
     // Empty when the damage is in force; else why it could not be made.
     const QString& error() const { return error_; }
+    // Empty, or why this damage cannot be made here at all (the error is
+    // then this too).
+    const QString& impossible() const { return impossible_; }
 
 private:
     Damage damage_;
@@ -96,6 +110,7 @@ private:
     bool immutable_ = false;
     std::unique_ptr<WriteLockHolder> lock_;
     QString error_;
+    QString impossible_;
 };
 
 // Answers every dialog that appears while it lives by clicking its OK button,

@@ -10,6 +10,9 @@
 //   reliability_helper lock FILE
 //       holds an exclusive write lock of the engine on FILE, as another
 //       program in the middle of a write does, until standard input closes.
+//   reliability_helper deny FILE
+//       (Windows) holds FILE open without sharing it with anyone, until
+//       standard input closes.
 #include "WriteLog.h"
 #include "core/Exception.h"
 #include "db/Connection.h"
@@ -22,6 +25,13 @@
 #include <QMap>
 #include <QRandomGenerator>
 #include <cstdio>
+
+#if defined(Q_OS_WIN)
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 using namespace quarrow;
 using namespace quarrow::test;
@@ -151,7 +161,7 @@ int writeUntilKilled(bool devices, quint32 seed) {
 
 int holdWriteLock(const QString& file) {
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
+    if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
             SQLITE_OK ||
         sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK) {
         say("refused " + QByteArray(sqlite3_errmsg(db)) + '\n');
@@ -166,9 +176,36 @@ int holdWriteLock(const QString& file) {
     return 0;
 }
 
+int holdUnshared(const QString& file) {
+#if defined(Q_OS_WIN)
+    const HANDLE held = CreateFileW(reinterpret_cast<const wchar_t*>(file.utf16()), GENERIC_READ, 0,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (held == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        say(error == ERROR_SHARING_VIOLATION
+                ? QByteArrayLiteral("in use\n")
+                : "refused " + QByteArray::number(qulonglong(error)) + '\n');
+        return 2;
+    }
+    say(QByteArrayLiteral("held\n"));
+    while (std::getchar() != EOF) {
+    }
+    CloseHandle(held);
+    return 0;
+#else
+    Q_UNUSED(file);
+    say(QByteArrayLiteral("refused: only Windows holds files without sharing them\n"));
+    return 2;
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+#if defined(Q_OS_WIN)
+    // The lines are read back byte for byte: no CR before each LF.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
     const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
     try {
         if (argc == 4 && mode == "write") {
@@ -176,10 +213,11 @@ int main(int argc, char** argv) {
                                     quint32(QByteArray(argv[3]).toUInt()));
         }
         if (argc == 3 && mode == "lock") return holdWriteLock(QFile::decodeName(argv[2]));
+        if (argc == 3 && mode == "deny") return holdUnshared(QFile::decodeName(argv[2]));
     } catch (const Exception& error) {
         say("failed " + QByteArray(error.what()) + '\n');
         return 1;
     }
-    std::fprintf(stderr, "usage: %s write driver|device SEED | lock FILE\n", argv[0]);
+    std::fprintf(stderr, "usage: %s write driver|device SEED | lock FILE | deny FILE\n", argv[0]);
     return 64;
 }

@@ -36,8 +36,8 @@ QString runSql(const QString& path, const QString& sql) {
     sqlite3* db = nullptr;
     QString error;
     char* message = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK ||
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        nullptr) != SQLITE_OK ||
         sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &message) != SQLITE_OK) {
         error =
             message != nullptr ? QString::fromUtf8(message) : QString::fromUtf8(sqlite3_errmsg(db));
@@ -142,11 +142,15 @@ QString makeGeneratedColumn(const QString& path) {
                                        "GENERATED ALWAYS AS (upper(url)) VIRTUAL;"));
 }
 
+#if defined(Q_OS_WIN)
+QString makePipe(const QString&) { return QStringLiteral("no pipes in folders on Windows"); }
+#else
 QString makePipe(const QString& path) {
     return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0
                ? QString()
                : QStringLiteral("mkfifo failed");
 }
+#endif
 
 const QString kRefused = QStringLiteral("The catalogue '<file>' cannot be used: %1.");
 
@@ -218,6 +222,13 @@ void HostileCataloguesTest::refusedBeforeAnyStatement_data() {
 void HostileCataloguesTest::refusedBeforeAnyStatement() {
     QFETCH(void*, maker);
     QFETCH(QString, message);
+#if defined(Q_OS_WIN)
+    if (maker == reinterpret_cast<void*>(makePipe)) {
+        QSKIP(
+            "Windows keeps its pipes out of folders (under \\\\.\\pipe\\), so no pipe can "
+            "stand where a catalogue is looked for.");
+    }
+#endif
     const QString made = reinterpret_cast<Maker>(maker)(file());
     QVERIFY2(made.isEmpty(), qPrintable(made));
     const QMap<QString, QString> before = Fingerprint(folder_->path());
@@ -316,7 +327,7 @@ void HostileCataloguesTest::journalOfAnEarlierFileIsSetAside() {
     writeDrivers(file());
     {
         sqlite3* writer = nullptr;
-        QCOMPARE(sqlite3_open(QFile::encodeName(file()).constData(), &writer), SQLITE_OK);
+        QCOMPARE(sqlite3_open(file().toUtf8().constData(), &writer), SQLITE_OK);
         QCOMPARE(sqlite3_exec(writer,
                               "PRAGMA cache_size = 1; BEGIN; "
                               "UPDATE table_1 SET url = url || 'changed';",

@@ -76,7 +76,7 @@ struct FileState {
 FileState stateOf(const QString& path, const QString& table, const QString& column) {
     FileState state;
     sqlite3* db = nullptr;
-    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
     const auto run = [db](const QString& sql, const std::function<void(sqlite3_stmt*)>& row) {
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) != SQLITE_OK) {
@@ -107,6 +107,26 @@ FileState stateOf(const QString& path, const QString& table, const QString& colu
 }  // namespace
 
 Q_DECLARE_METATYPE(Replacement)
+
+namespace {
+
+// Why this replacement cannot happen under the running program here; empty
+// when it can.
+QString whyImpossibleHere(Replacement how) {
+#if defined(Q_OS_WIN)
+    if (how == Replacement::MovedIn) {
+        return QStringLiteral(
+            "Windows moves no file over one that a program holds open (the engine opens "
+            "catalogues without letting them be deleted), so a catalogue cannot be moved in "
+            "under the running program; copying over it in place is how it changes there.");
+    }
+#else
+    Q_UNUSED(how);
+#endif
+    return {};
+}
+
+}  // namespace
 
 class ReplacedCataloguesTest : public QObject {
     Q_OBJECT
@@ -152,6 +172,7 @@ void ReplacedCataloguesTest::deleteMainRow(int row) {
 
 void ReplacedCataloguesTest::driverCatalogueReplaced() {
     QFETCH(Replacement, how);
+    if (const QString why = whyImpossibleHere(how); !why.isEmpty()) QSKIP(qPrintable(why));
     const QString path = folder_->filePath(QStringLiteral("vek.mdb"));
     // The same number of rows and the same shape: only the content tells
     // the files apart.
@@ -201,6 +222,7 @@ void ReplacedCataloguesTest::driverCatalogueReplaced() {
 
 void ReplacedCataloguesTest::deviceCatalogueReplaced() {
     QFETCH(Replacement, how);
+    if (const QString why = whyImpossibleHere(how); !why.isEmpty()) QSKIP(qPrintable(why));
     const QString path = folder_->filePath(QStringLiteral("dev.mdb"));
     const QStringList oldDevices{QStringLiteral("PCI\\VEN_10DE&DEV_0393 GeForce 7300 GT"),
                                  QStringLiteral("PCI\\VEN_10EC&DEV_8168 RTL8111")};

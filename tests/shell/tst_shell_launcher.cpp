@@ -1,3 +1,4 @@
+#include "StandInOpener.h"
 #include "TestSupport.h"
 #include "shell/Endpoints.h"
 #include "shell/OpenInShell.h"
@@ -13,42 +14,6 @@ namespace {
 
 const QString kHome = QStringLiteral("http://") + QStringLiteral(QUARROW_HOME_HOST);
 const QString kCatalogue = QStringLiteral("http://") + QStringLiteral(QUARROW_CATALOGUE_HOST);
-
-// An `xdg-open` stand-in: writes how many arguments it got, each argument on
-// a line of its own and the folder it runs in, then moves the record into
-// place, so that a record that exists is complete.
-class FakeOpener {
-public:
-    FakeOpener() : previousPath_(qgetenv("PATH")) {
-        QFile script(dir_.filePath(QStringLiteral("xdg-open")));
-        if (!script.open(QIODevice::WriteOnly)) return;
-        script.write(
-            "#!/bin/sh\n"
-            "record=\"" +
-            QFile::encodeName(recordPath()) +
-            "\"\n"
-            "{ printf '%s\\n' \"$#\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; pwd; }"
-            " > \"$record.part\"\n"
-            "mv \"$record.part\" \"$record\"\n");
-        script.close();
-        script.setPermissions(script.permissions() | QFile::ExeOwner);
-        qputenv("PATH", QFile::encodeName(dir_.path()) + ':' + previousPath_);
-    }
-    ~FakeOpener() { qputenv("PATH", previousPath_); }
-
-    QString recordPath() const { return dir_.filePath(QStringLiteral("opened.txt")); }
-    QStringList record() const {
-        QFile file(recordPath());
-        if (!file.open(QIODevice::ReadOnly)) return {};
-        QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
-        if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
-        return lines;
-    }
-
-private:
-    QTemporaryDir dir_;
-    QByteArray previousPath_;
-};
 
 QString canonical(const QString& folder) { return QFileInfo(folder).canonicalFilePath(); }
 
@@ -158,16 +123,22 @@ void ShellLauncherTest::desktopOpenerGetsTheTargetAsOneArgument_data() {
 // current folder, where the bare script name is looked for.
 void ShellLauncherTest::desktopOpenerGetsTheTargetAsOneArgument() {
     QFETCH(QString, target);
+#if defined(Q_OS_WIN)
+    if (target.startsWith(u' ')) {
+        QSKIP(
+            "Windows' shell takes a target that starts with blanks for a file name, not a web "
+            "address, and hands it to no browser.");
+    }
+#endif
     TemporaryCurrentFolder folder;
-    FakeOpener opener;
+    StandInOpener opener;
+    if (!opener.unavailable().isEmpty()) QSKIP(qPrintable(opener.unavailable()));
 
     OpenInShell(target);
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(opener.recordPath()), 20000);
-    const QStringList record = opener.record();
-    QCOMPARE(record.size(), 3);
-    QCOMPARE(record[0], QStringLiteral("1"));
-    QCOMPARE(record[1], target);
-    QCOMPARE(canonical(record[2]), canonical(folder.path()));
+    QTRY_COMPARE_WITH_TIMEOUT(opener.calls().size(), 1, 20000);
+    const StandInOpener::Call call = opener.calls().constFirst();
+    QCOMPARE(call.arguments, QStringList{target});
+    QCOMPARE(canonical(call.folder), canonical(folder.path()));
 }
 
 QUARROW_TEST_MAIN(ShellLauncherTest)

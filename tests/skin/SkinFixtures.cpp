@@ -78,8 +78,7 @@ void WriteSkinFolder(const QString& folder, const SkinFileList& files) {
 void WriteSkinArchive(const QString& path, const SkinFileList& files) {
     QDir().mkpath(QFileInfo(path).path());
     int code = 0;
-    zip_t* archive =
-        zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    zip_t* archive = zip_open(path.toUtf8().constData(), ZIP_CREATE | ZIP_TRUNCATE, &code);
     if (archive == nullptr) throw std::runtime_error("cannot create " + path.toStdString());
     for (const auto& file : files) {
         // libzip reads the buffers when the archive is closed: keep them alive.

@@ -198,10 +198,18 @@ void SkinEngineTest::currentFolderIsNeverSearched_data() {
 
 void SkinEngineTest::currentFolderIsNeverSearched() {
     QFETCH(QString, skinDirectory);
+#if defined(Q_OS_WIN)
+    if (skinDirectory.startsWith(u"c:")) {
+        QSKIP("On Windows c:\\Skins names a folder of drive C:, not one in the current folder.");
+    }
+#endif
     TemporaryCurrentFolder current;
     WriteSkinArchive(current.filePath(QStringLiteral("Shine.asz")), ShineFiles());
     WriteSkinFolder(current.path(), ShineFiles());
+#if !defined(Q_OS_WIN)
+    // Here "c:\\Skins" is a folder name like any other.
     WriteSkinArchive(current.filePath(QStringLiteral("c:\\Skins/Shine.asz")), ShineFiles());
+#endif
     manager_->setSkinDirectory(skinDirectory == u"program" ? program_->path() : skinDirectory);
 
     manager_->setSkinName(QStringLiteral("Shine"));

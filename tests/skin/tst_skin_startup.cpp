@@ -25,7 +25,9 @@ namespace {
 
 Report parse(const QString& output) {
     Report report;
-    for (const QString& line : output.split(u'\n', Qt::SkipEmptyParts)) {
+    // Lines end with LF, or on Windows with CR LF.
+    for (QString line : output.split(u'\n', Qt::SkipEmptyParts)) {
+        if (line.endsWith(u'\r')) line.chop(1);
         const QString value = line.section(u' ', 1);
         if (line.startsWith(u"dialog ")) report.dialogs << value;
         if (line.startsWith(u"stylesheet ")) report.styleSheet = value;

@@ -154,7 +154,7 @@ void SkinWindowsTest::noSkinLeavesThePlainLookWithoutAMessage() {
     QVERIFY(!Form1->sSkinManager1->active());
     QVERIFY(!Form1->sSkinManager1->skinLoaded());
     QCOMPARE(Form1->sSkinManager1->skinName(), u"Shine"_s);
-    QVERIFY(Form1->sSkinManager1->skinDirectory().endsWith(u'/'));
+    QVERIFY(Form1->sSkinManager1->skinDirectory().endsWith(QDir::separator()));
     QVERIFY(qApp->styleSheet().isEmpty());
     QVERIFY(!styledBySkin(Form1->Button9));
     for (QWidget* window : QApplication::topLevelWidgets()) {

@@ -36,8 +36,11 @@ ProgramRun runQuarrow(const QStringList& arguments, const QStringList& environme
         return run;
     }
     run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    run.err = QString::fromLocal8Bit(process.readAllStandardError());
+    // Windows ends the lines of a program's text output with CR LF.
+    run.out = QString::fromLocal8Bit(process.readAllStandardOutput())
+                  .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    run.err = QString::fromLocal8Bit(process.readAllStandardError())
+                  .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return run;
 }
 
@@ -110,11 +113,19 @@ void CommandLineTest::wrongArgumentsAreRefused() {
 void CommandLineTest::withoutDisplayOneLineAndExitOne_data() {
     QTest::addColumn<QStringList>("environment");
     QTest::addColumn<QString>("why");
+#if defined(Q_OS_WIN)
+    // Windows always has its desktop; what can be missing is the platform
+    // plugin.
+    QTest::newRow("platform plugin not there")
+        << QStringList{QStringLiteral("QT_QPA_PLATFORM=xcb")}
+        << "Could not find the Qt platform plugin \"xcb\" in \"\"";
+#else
     QTest::newRow("nothing set") << QStringList() << "neither DISPLAY nor WAYLAND_DISPLAY is set";
     // A display that is named but not there.
     QTest::newRow("X display not there")
         << QStringList{QStringLiteral("DISPLAY=:87"), QStringLiteral("QT_QPA_PLATFORM=xcb")}
         << "could not connect to display :87";
+#endif
 }
 
 void CommandLineTest::withoutDisplayOneLineAndExitOne() {

@@ -55,6 +55,37 @@ void MakeSampleComputer(SysfsTree& tree) {
     tree.addUsbInterface(QStringLiteral("1-1.4"), 0);
 }
 
+HardwareScan SampleComputerScan() {
+    const auto device = [](HardwareBus bus, quint16 vendor, quint16 code, quint16 subvendor,
+                           quint16 subdevice, QStringList drivers, const char* location) {
+        HardwareDevice found;
+        found.bus = bus;
+        found.vendor = vendor;
+        found.device = code;
+        found.subvendor = subvendor;
+        found.subdevice = subdevice;
+        found.drivers = std::move(drivers);
+        found.location = QString::fromLatin1(location);
+        return found;
+    };
+    constexpr HardwareBus pci = HardwareBus::Pci;
+    constexpr HardwareBus usb = HardwareBus::Usb;
+    HardwareScan scan;
+    scan.devices = {
+        device(pci, 0x8086, 0x29c0, 0x1043, 0x8276, {}, "0000:00:00.0"),
+        device(pci, 0x8086, 0x27dc, 0, 0, {QStringLiteral("e1000")}, "0000:00:02.0"),
+        device(pci, 0x8086, 0x27c1, 0x1043, 0x81ec, {QStringLiteral("ahci")}, "0000:00:1f.2"),
+        device(pci, 0x10de, 0x0393, 0x1043, 0x0401, {QStringLiteral("nouveau")}, "0000:01:00.0"),
+        device(pci, 0x1af4, 0x1045, 0, 0, {}, "0000:02:00.0"),
+        device(pci, 0x1234, 0xabcd, 0, 0, {QStringLiteral("snd_hda_intel")}, "0000:03:00.0"),
+        device(usb, 0x046d, 0xc52b, 0, 0,
+               {QStringLiteral("usbhid"), QStringLiteral("hid-logitech-dj")}, "1-1.2"),
+        device(usb, 0x0bda, 0x8153, 0, 0, {}, "1-1.4"),
+    };
+    scan.skipped = 1;
+    return scan;
+}
+
 void WriteSampleDeviceCatalogue(const QString& path) {
     CatalogueTable table{{QStringLiteral("Код"), QStringLiteral("device")}, {}};
     const QStringList pci = ReadIdsRows(kPciIds, IdsKind::Pci).rows;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "hardware/HardwareDevice.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +15,12 @@ class SysfsTree;
 // USB receiver with three interfaces, a USB network adapter without a
 // driver, a hub, the root hub and one broken entry.
 void MakeSampleComputer(SysfsTree& tree);
+
+// The same computer as a reading of it gives it: its devices in bus order
+// (no hubs) with their drivers, and the broken entry counted as skipped.
+// The sysfs reader's suite checks that the tree reads as this; the window
+// suites show it on every system.
+HardwareScan SampleComputerScan();
 
 // The device catalogue that names it, written by the catalogue builder from
 // excerpts of pci.ids and usb.ids, as dev.mdb is.

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
@@ -123,6 +124,22 @@ QStringList DriverCatalogueColumns() {
 }
 
 QString BuildDir() { return qEnvironmentVariable("QUARROW_BUILD_DIR"); }
+
+bool FilePermissionsBind() {
+    static const bool bind = [] {
+        QTemporaryDir folder;
+        const QString probe = folder.filePath(QStringLiteral("probe"));
+        QFile file(probe);
+        if (!file.open(QIODevice::WriteOnly)) return true;
+        file.close();
+        QFile::setPermissions(probe, QFile::ReadOwner | QFile::ReadUser);
+        const bool refused = !file.open(QIODevice::ReadWrite);
+        file.close();
+        QFile::setPermissions(probe, QFile::ReadOwner | QFile::WriteOwner);
+        return refused;
+    }();
+    return bind;
+}
 
 ShownDialogs::ShownDialogs(bool closeEach) : closeEach_(closeEach) {
     qApp->installEventFilter(this);

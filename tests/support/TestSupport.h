@@ -63,6 +63,10 @@ QStringList DriverCatalogueColumns();
 // The folder with the built programs (quarrow, quarrow-catalogue).
 QString BuildDir();
 
+// Whether a file without write permission refuses this process's writes:
+// not for Linux's superuser, nor for Wine run by it.
+bool FilePermissionsBind();
+
 // Records every dialog that is shown while it lives, in order. With
 // `closeEach`, each one is rejected as soon as it shows, so that a dialog
 // that should not have appeared cannot hold a test up.

@@ -3,7 +3,6 @@
 // Usage: skin_screenshots <output folder> <folder holding Shine.asz>
 #include "CatalogueWriter.h"
 #include "SampleComputer.h"
-#include "SysfsTree.h"
 #include "TestSupport.h"
 #include "about/TForm2.h"
 #include "catalogue/TForm1.h"
@@ -11,7 +10,6 @@
 #include "devices/TForm4.h"
 #include "devices/TForm5.h"
 #include "dialogs/Dialogs.h"
-#include "hardware/SysfsReader.h"
 #include "program/QuarrowApplication.h"
 #include "program/Startup.h"
 #include "skin/SkinManager.h"
@@ -136,13 +134,11 @@ int main(int argc, char** argv) {
     // catalogue built from pci.ids and usb.ids; its connection opens in the
     // folder that holds that catalogue and stays open.
     QTemporaryDir computer;
-    SysfsTree sys(computer.filePath(u"sys"_s));
-    MakeSampleComputer(sys);
     WriteSampleDeviceCatalogue(computer.filePath(u"dev.mdb"_s));
     QDir::setCurrent(computer.path());
     Form5->ADOConnection1->open();
     QDir::setCurrent(current.path());
-    Form5->setDeviceReader([&sys] { return ReadSysfsDevices(sys.root()); });
+    Form5->setDeviceReader([] { return SampleComputerScan(); });
     photograph(output, u"plain"_s);
 
     TsSkinManager* manager = Form1->sSkinManager1;
