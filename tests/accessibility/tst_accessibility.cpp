@@ -1,7 +1,6 @@
 #include "CatalogueWriter.h"
 #include "ModalWindow.h"
 #include "SampleComputer.h"
-#include "SysfsTree.h"
 #include "TestSupport.h"
 #include "about/TForm2.h"
 #include "catalogue/TForm1.h"
@@ -9,7 +8,6 @@
 #include "devices/TForm5.h"
 #include "dialogs/DeferredWindow.h"
 #include "dialogs/ShowModal.h"
-#include "hardware/SysfsReader.h"
 #include "program/Startup.h"
 #include "vendors/TForm3.h"
 #include "widgets/DBEdit.h"
@@ -151,14 +149,11 @@ private slots:
 private:
     std::unique_ptr<TemporaryCurrentFolder> folder_;
     std::unique_ptr<RecordingLauncher> launcher_;
-    std::unique_ptr<SysfsTree> computer_;
 };
 
 void AccessibilityTest::init() {
     folder_ = std::make_unique<TemporaryCurrentFolder>();
     launcher_ = std::make_unique<RecordingLauncher>();
-    computer_ = std::make_unique<SysfsTree>(folder_->filePath(QStringLiteral("sys")));
-    MakeSampleComputer(*computer_);
     WriteSampleDeviceCatalogue(folder_->filePath(QStringLiteral("dev.mdb")));
     WriteDriverCatalogue(
         folder_->filePath(QStringLiteral("vek.mdb")), QStringLiteral("kavrel"),
@@ -174,12 +169,11 @@ void AccessibilityTest::init() {
           static_cast<DeferredWindow*>(Form4)}) {
         window->makeContents();
     }
-    Form5->setDeviceReader([this] { return ReadSysfsDevices(computer_->root()); });
+    Form5->setDeviceReader([] { return SampleComputerScan(); });
 }
 
 void AccessibilityTest::cleanup() {
     DestroyWindowSet();
-    computer_.reset();
     launcher_.reset();
     folder_.reset();
 }
