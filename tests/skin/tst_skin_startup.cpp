@@ -158,6 +158,13 @@ void SkinStartupTest::nothingIsLeftInTheTemporaryFolder_data() {
 void SkinStartupTest::nothingIsLeftInTheTemporaryFolder() {
     QFETCH(QString, end);
     QFETCH(QString, skin);
+#if defined(Q_OS_WIN)
+    if (end == u"SIGTERM") {
+        QSKIP(
+            "Windows has no SIGTERM that one program sends another: QProcess::terminate() "
+            "only asks the windows to close; the outright ending is the SIGKILL rows.");
+    }
+#endif
     QTemporaryDir programFolder;
     QTemporaryDir current;
     QTemporaryDir temporary;
@@ -174,7 +181,10 @@ void SkinStartupTest::nothingIsLeftInTheTemporaryFolder() {
 
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"TMPDIR"_s, temporary.path());
+    // Linux names the temporary folder TMPDIR, Windows TMP and TEMP.
+    for (const QString& name : {u"TMPDIR"_s, u"TMP"_s, u"TEMP"_s}) {
+        environment.insert(name, QDir::toNativeSeparators(temporary.path()));
+    }
     environment.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(current.path());
@@ -182,14 +192,19 @@ void SkinStartupTest::nothingIsLeftInTheTemporaryFolder() {
     process.start(program, end == u"quit" ? QStringList() : QStringList{u"--stay-up"_s});
     QVERIFY(process.waitForStarted(120000));
     QByteArray output;
+    // Windows ends the probe's lines with CR LF.
+    const auto readOutput = [&] {
+        output += process.readAllStandardOutput();
+        output.replace("\r\n", "\n");
+    };
     while (!output.contains("\nup\n") && process.state() == QProcess::Running &&
            process.waitForReadyRead(120000)) {
-        output += process.readAllStandardOutput();
+        readOutput();
     }
     if (end == u"SIGTERM") process.terminate();
     if (end == u"SIGKILL") process.kill();
     QVERIFY(process.state() == QProcess::NotRunning || process.waitForFinished(120000));
-    output += process.readAllStandardOutput();
+    readOutput();
 
     QVERIFY2(output.contains("stylesheet set\n"), output.constData());
     if (end == u"quit") {
