@@ -602,7 +602,7 @@ package_quarrow() {
 # counted, and every skipped test with its reason.
 test_quarrow() {
   local log=$out/wine-tests.log status=0
-  (cd "$tree" && "${slow[@]}" ctest -j "$jobs" -V --timeout 1200 >"$log" 2>&1) || status=$?
+  (cd "$tree" && "${slow[@]}" ctest -j "$jobs" -V >"$log" 2>&1) || status=$?
   echo "Suites under Wine (log: $log):"
   awk '
     /^ *[0-9]+\/[0-9]+ Test +#[0-9]+: / {
@@ -614,10 +614,10 @@ test_quarrow() {
                             skips[n] = skips[n] "      skipped: " line "\n" }
     /^[0-9]+:    Loc: / { n = $1; sub(/:$/, "", n); }
     END {
-      for (n in name) order[name[n]] = n
-      count = asorti(order, sorted)
-      for (i = 1; i <= count; i++) {
-        n = order[sorted[i]]
+      last = 0
+      for (n in name) if (n + 0 > last) last = n + 0
+      for (n = 1; n <= last; n++) {
+        if (!(n in name)) continue
         printf "  %-28s %-7s %s\n", name[n], result[n], totals[n]
         printf "%s", skips[n]
       }
