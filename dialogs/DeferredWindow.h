@@ -15,7 +15,6 @@ class DeferredWindow : public QWidget {
 public:
     // Makes the controls now, once; later calls do nothing.
     void makeContents();
-    bool hasContents() const { return hasContents_; }
 
     void setVisible(bool visible) override;
 
