@@ -599,7 +599,8 @@ package_quarrow() {
 }
 
 # Runs the test suites under Wine and prints, per suite, what Qt Test
-# counted, and every skipped test with its reason.
+# counted, every failure with its message and every skipped test with its
+# reason.
 test_quarrow() {
   local log=$out/wine-tests.log status=0
   (cd "$tree" && "${slow[@]}" ctest -j "$jobs" -V >"$log" 2>&1) || status=$?
@@ -607,19 +608,21 @@ test_quarrow() {
   awk '
     /^ *[0-9]+\/[0-9]+ Test +#[0-9]+: / {
       sub(/^ *[0-9]+\/[0-9]+ Test +#/, ""); split($0, f, /[: .]+/); name[f[1]] = f[2]
-      result[f[1]] = ($0 ~ /Passed/) ? "passed" : "FAILED"
+      result[f[1]] = ($0 ~ /Passed/) ? "passed" : ($0 ~ /Timeout/) ? "TIMEOUT" : "FAILED"
+      seconds[f[1]] = ($0 ~ / sec$/) ? $(NF - 1) " s" : ""
     }
     /^[0-9]+: Totals: / { n = $1; sub(/:$/, "", n); sub(/^[0-9]+: Totals: /, ""); totals[n] = $0 }
     /^[0-9]+: SKIP   : / { n = $1; sub(/:$/, "", n); line = $0; sub(/^[0-9]+: SKIP   : /, "", line)
                             skips[n] = skips[n] "      skipped: " line "\n" }
-    /^[0-9]+:    Loc: / { n = $1; sub(/:$/, "", n); }
+    /^[0-9]+: FAIL!  : / { n = $1; sub(/:$/, "", n); line = $0; sub(/^[0-9]+: FAIL!  : /, "", line)
+                            fails[n] = fails[n] "      FAILED: " substr(line, 1, 1500) "\n" }
     END {
       last = 0
       for (n in name) if (n + 0 > last) last = n + 0
       for (n = 1; n <= last; n++) {
         if (!(n in name)) continue
-        printf "  %-28s %-7s %s\n", name[n], result[n], totals[n]
-        printf "%s", skips[n]
+        printf "  %-28s %-7s %8s  %s\n", name[n], result[n], seconds[n], totals[n]
+        printf "%s%s", fails[n], skips[n]
       }
     }' "$log"
   tail -n 3 "$log"

@@ -258,6 +258,14 @@ QByteArray KilledWritesTest::runUntilKilled(const QString& folder, const QString
     *killed = writer.exitStatus() == QProcess::CrashExit;
     output += writer.readAllStandardOutput();
     if (!output.contains(ReadyLine())) output += writer.readAllStandardError();
+    // How a writer ended that was not killed as it wrote, for the failure.
+    if (!*killed || !output.contains(ReadyLine())) {
+        output += QStringLiteral("\n[the writer ended %1 with exit code 0x%2: %3]\n")
+                      .arg(*killed ? QStringLiteral("killed or crashed") : QStringLiteral("itself"))
+                      .arg(uint(writer.exitCode()), 0, 16)
+                      .arg(writer.errorString())
+                      .toUtf8();
+    }
     return output;
 }
 
