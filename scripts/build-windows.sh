@@ -612,10 +612,11 @@ test_quarrow() {
       seconds[f[1]] = ($0 ~ / sec$/) ? $(NF - 1) " s" : ""
     }
     /^[0-9]+: Totals: / { n = $1; sub(/:$/, "", n); sub(/^[0-9]+: Totals: /, ""); totals[n] = $0 }
-    /^[0-9]+: SKIP   : / { n = $1; sub(/:$/, "", n); line = $0; sub(/^[0-9]+: SKIP   : /, "", line)
-                            skips[n] = skips[n] "      skipped: " line "\n" }
-    /^[0-9]+: FAIL!  : / { n = $1; sub(/:$/, "", n); line = $0; sub(/^[0-9]+: FAIL!  : /, "", line)
-                            fails[n] = fails[n] "      FAILED: " substr(line, 1, 1500) "\n" }
+    /^[0-9]+: (SKIP   |FAIL!  ): / {
+      n = $1; sub(/:$/, "", n); line = $0; sub(/^[0-9]+: [A-Z!]+ +: /, "", line)
+      if ($2 == "FAIL!") fails[n] = fails[n] "      FAILED: " substr(line, 1, 1500) "\n"
+      else skips[n] = skips[n] "      skipped: " line "\n"
+    }
     END {
       last = 0
       for (n in name) if (n + 0 > last) last = n + 0
