@@ -9,6 +9,7 @@
 #include "StartupMeasurement.h"
 #include "WindowMeasurement.h"
 #include "program/QuarrowApplication.h"
+#include "program/Startup.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -50,6 +51,7 @@ Options readOptions(const QStringList& arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    quarrow::PrepareStartupHeap();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
     }

@@ -7,6 +7,7 @@
 #include "program/Startup.h"
 
 int main(int argc, char** argv) {
+    quarrow::PrepareStartupHeap();
     quarrow::bench::ExposureProbe<quarrow::QuarrowApplication> application(
         argc, argv, [] { return static_cast<QWidget*>(Form1); });
     return quarrow::RunQuarrow();

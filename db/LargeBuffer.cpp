@@ -1,11 +1,13 @@
 #include "LargeBuffer.h"
 
 #include <QtGlobal>
+#include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
 #if !defined(Q_OS_WIN)
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 namespace quarrow {
@@ -22,10 +24,15 @@ void* AllocateLargeBuffer(std::size_t bytes) {
     return buffer;
 }
 
+bool ReserveHeapInHugePages(std::size_t) { return false; }
+
 #else
 
 namespace {
 constexpr std::size_t kHugePage = std::size_t(2) << 20;
+constexpr std::size_t kPage = 4096;
+
+std::uintptr_t HeapEnd() { return reinterpret_cast<std::uintptr_t>(sbrk(0)); }
 
 // QUARROW_HUGE_PAGES=0 leaves them out, for measuring what they bring.
 bool hugePagesWanted() {
@@ -49,6 +56,34 @@ void* AllocateLargeBuffer(std::size_t bytes) {
     }
     if (buffer == nullptr) throw std::bad_alloc();
     return buffer;
+}
+
+bool ReserveHeapInHugePages(std::size_t bytes) {
+#if defined(__GLIBC__)
+    if (!hugePagesWanted() || bytes < 2 * kHugePage) return false;
+    // glibc maps a block of its own for a request above its threshold, and
+    // raises the threshold to the size of such a block once it is freed
+    // (mallopt(3)). A block just below that size then comes from the heap,
+    // which grows by it in one step; freed, it stays at the heap's top and
+    // is handed out again piece by piece. The pointers are volatile so that
+    // the compiler keeps allocations that nothing reads.
+    void* volatile mapped = std::malloc(bytes);
+    std::free(mapped);
+    const std::uintptr_t heapEndBefore = HeapEnd();
+    void* volatile block = std::malloc(bytes - kPage);
+    const auto first = reinterpret_cast<std::uintptr_t>(block);
+    const bool fromHeap = block != nullptr && HeapEnd() > heapEndBefore && first < HeapEnd();
+    if (fromHeap) {
+        const std::uintptr_t start = (first + kHugePage - 1) / kHugePage * kHugePage;
+        const std::uintptr_t end = (first + bytes - kPage) / kHugePage * kHugePage;
+        madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+    }
+    std::free(block);
+    return fromHeap;
+#else
+    (void)bytes;
+    return false;
+#endif
 }
 
 #endif

@@ -6,6 +6,7 @@
 #include <memory>
 
 int main(int argc, char** argv) {
+    quarrow::PrepareStartupHeap();
     const quarrow::CommandLineOutcome commandLine = quarrow::HandleCommandLine(argc, argv);
     if (!commandLine.runProgram) return commandLine.exitCode;
     std::unique_ptr<quarrow::QuarrowApplication> application;
