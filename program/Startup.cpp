@@ -39,14 +39,14 @@ void SearchDrivers(const QString& name) {
 
 }  // namespace
 
-void PrepareStartupHeap() {
+bool PrepareStartupHeap() {
     // The application object, the main window, the skin's style sheet and
     // the fonts take some 3 MB of heap, most of it touched for the first
     // time. On a virtual machine each first touch of a small page costs a
     // trap of about 10 us, some 800 of them before the main window shows;
     // 8 MB of heap hold three aligned huge pages whatever the heap's start.
     constexpr std::size_t kStartupHeap = std::size_t(8) << 20;
-    ReserveHeapInHugePages(kStartupHeap);
+    return ReserveHeapInHugePages(kStartupHeap);
 }
 
 void CreateWindowSet() {

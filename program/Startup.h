@@ -5,8 +5,8 @@
 namespace quarrow {
 
 // The first thing the process does: makes room on the heap for what start-up
-// allocates, in huge pages where the system has them.
-void PrepareStartupHeap();
+// allocates, in huge pages where the system has them. Returns whether it did.
+bool PrepareStartupHeap();
 
 // Creates the windows once, in order, with the main window shown centred on
 // the screen; the others stay hidden.

@@ -5,7 +5,6 @@
 #include "db/Connection.h"
 #include "db/ConnectionString.h"
 #include "db/IndexFolding.h"
-#include "db/LargeBuffer.h"
 #include "db/Like.h"
 #include "db/Query.h"
 #include "db/Sqlite.h"
@@ -17,9 +16,6 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QtTest>
-#include <cstdint>
-#include <memory>
-#include <vector>
 
 using namespace quarrow;
 using quarrow::test::TemporaryCurrentFolder;
@@ -53,27 +49,6 @@ QString withPassword(const QString& password) {
         .arg(password);
 }
 
-// Whether the mapping holding `address` was asked for huge pages, from the
-// "VmFlags" line ("hg") of its entry in /proc/self/smaps.
-bool InHugePageMapping(const void* address) {
-    QFile smaps(QStringLiteral("/proc/self/smaps"));
-    if (!smaps.open(QIODevice::ReadOnly)) return false;
-    const auto wanted = reinterpret_cast<std::uintptr_t>(address);
-    bool inside = false;
-    for (const QByteArray& line : smaps.readAll().split('\n')) {
-        const int dash = line.indexOf('-');
-        const int blank = line.indexOf(' ');
-        if (dash > 0 && blank > dash && !line.left(blank).contains(':')) {
-            const auto from = line.left(dash).toULongLong(nullptr, 16);
-            const auto to = line.mid(dash + 1, blank - dash - 1).toULongLong(nullptr, 16);
-            inside = from <= wanted && wanted < to;
-        } else if (inside && line.startsWith("VmFlags:")) {
-            return line.split(' ').contains("hg");
-        }
-    }
-    return false;
-}
-
 }  // namespace
 
 class DataLayerTest : public QObject {
@@ -104,7 +79,6 @@ private slots:
     void largeResultsReadRowsBackById();
     void scansSeeWhatAnotherConnectionWroteBetweenThem();
     void cataloguesInAFolderWithCyrillicAndBlanks();
-    void whatIsAllocatedAfterTheHeapReserveLiesInHugePages();
 };
 
 void DataLayerTest::likeMatchesLikeTheEngineWould_data() {
@@ -686,27 +660,6 @@ void DataLayerTest::cataloguesInAFolderWithCyrillicAndBlanks() {
     second.open();
     QVERIFY(second.isOpen());
     QVERIFY(!QFile::exists(QStringLiteral("vek.mdb-journal")));
-}
-
-void DataLayerTest::whatIsAllocatedAfterTheHeapReserveLiesInHugePages() {
-    const bool reserved = ReserveHeapInHugePages(std::size_t(8) << 20);
-#if defined(Q_OS_LINUX) && defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
-    if (!QFile::exists(QStringLiteral("/sys/kernel/mm/transparent_hugepage/enabled"))) {
-        QSKIP("this system has no huge pages");
-    }
-    QVERIFY(reserved);
-    // Blocks the size of a window's pieces, enough to use up what freed
-    // memory the heap held before the reserve.
-    std::vector<std::unique_ptr<char[]>> blocks;
-    bool reached = false;
-    for (int i = 0; i < 96 && !reached; ++i) {
-        blocks.push_back(std::make_unique<char[]>(64 * 1024));
-        reached = InHugePageMapping(blocks.back().get());
-    }
-    QVERIFY(reached);
-#else
-    QVERIFY(!reserved);
-#endif
 }
 
 QUARROW_TEST_MAIN(DataLayerTest)
