@@ -62,11 +62,13 @@ bool ReserveHeapInHugePages(std::size_t bytes) {
 #if defined(__GLIBC__)
     if (!hugePagesWanted() || bytes < 2 * kHugePage) return false;
     // glibc maps a block of its own for a request above its threshold, and
-    // raises the threshold to the size of such a block once it is freed
-    // (mallopt(3)). A block just below that size then comes from the heap,
-    // which grows by it in one step; freed, it stays at the heap's top and
-    // is handed out again piece by piece. The pointers are volatile so that
-    // the compiler keeps allocations that nothing reads.
+    // once such a block is freed raises the threshold to its size, and the
+    // size at which the heap's free top is given back to twice that
+    // (mallopt(3)); any program that frees a large block gets the same. A
+    // block just below that size then comes from the heap, which grows by it
+    // in one step; freed, it stays at the heap's top and is handed out again
+    // piece by piece. The pointers are volatile so that the compiler keeps
+    // allocations that nothing reads.
     void* volatile mapped = std::malloc(bytes);
     std::free(mapped);
     const std::uintptr_t heapEndBefore = HeapEnd();

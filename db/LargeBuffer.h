@@ -15,8 +15,9 @@ void FreeLargeBuffer(void* buffer) noexcept;
 // Grows the heap by nearly `bytes` in one step and asks for huge pages over
 // it, so that what is allocated next fills a few huge pages instead of
 // touching hundreds of small ones. Start-up builds its windows there.
-// Returns whether it did; it does not where huge pages are not to be had or
-// the allocator is not glibc's (a sanitizer's, for one).
+// Returns whether it did; it does not where huge pages are not to be had,
+// where the allocator is not glibc's (a sanitizer's, for one) or with
+// QUARROW_HUGE_PAGES=0.
 bool ReserveHeapInHugePages(std::size_t bytes);
 
 template <typename T>
