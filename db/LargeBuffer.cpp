@@ -24,6 +24,8 @@ void* AllocateLargeBuffer(std::size_t bytes) {
     return buffer;
 }
 
+void FreeLargeBuffer(void* buffer, std::size_t) noexcept { std::free(buffer); }
+
 bool ReserveHeapInHugePages(std::size_t) { return false; }
 
 #else
@@ -42,20 +44,46 @@ bool hugePagesWanted() {
     }();
     return wanted;
 }
+
+std::size_t RoundedToHugePages(std::size_t bytes) {
+    return (bytes + kHugePage - 1) / kHugePage * kHugePage;
+}
+
+bool MappedApart(std::size_t bytes) { return bytes >= kHugePage && hugePagesWanted(); }
 }  // namespace
 
 void* AllocateLargeBuffer(std::size_t bytes) {
-    void* buffer = nullptr;
-    if (bytes < kHugePage || !hugePagesWanted()) {
-        buffer = std::malloc(bytes == 0 ? 1 : bytes);
-    } else {
-        const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-        buffer = std::aligned_alloc(kHugePage, rounded);
-        // Only advice: without huge pages the buffer works as any other.
-        if (buffer != nullptr) madvise(buffer, rounded, MADV_HUGEPAGE);
+    if (!MappedApart(bytes)) {
+        void* buffer = std::malloc(bytes == 0 ? 1 : bytes);
+        if (buffer == nullptr) throw std::bad_alloc();
+        return buffer;
     }
-    if (buffer == nullptr) throw std::bad_alloc();
-    return buffer;
+    // Mapped apart from malloc's heap: a buffer that grows by doubling
+    // would leave its smaller copies as holes there once start-up has
+    // raised malloc's threshold for separate mappings. Over-sized by one
+    // huge page, then cut to an aligned start.
+    const std::size_t rounded = RoundedToHugePages(bytes);
+    void* mapped = mmap(nullptr, rounded + kHugePage, PROT_READ | PROT_WRITE,
+                        MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) throw std::bad_alloc();
+    const auto begin = reinterpret_cast<std::uintptr_t>(mapped);
+    const std::uintptr_t aligned = (begin + kHugePage - 1) / kHugePage * kHugePage;
+    if (aligned > begin) munmap(mapped, aligned - begin);
+    const std::uintptr_t end = begin + rounded + kHugePage;
+    if (end > aligned + rounded) {
+        munmap(reinterpret_cast<void*>(aligned + rounded), end - (aligned + rounded));
+    }
+    // Only advice: without huge pages the buffer works as any other.
+    madvise(reinterpret_cast<void*>(aligned), rounded, MADV_HUGEPAGE);
+    return reinterpret_cast<void*>(aligned);
+}
+
+void FreeLargeBuffer(void* buffer, std::size_t bytes) noexcept {
+    if (MappedApart(bytes)) {
+        munmap(buffer, RoundedToHugePages(bytes));
+    } else {
+        std::free(buffer);
+    }
 }
 
 bool ReserveHeapInHugePages(std::size_t bytes) {
@@ -89,7 +117,5 @@ bool ReserveHeapInHugePages(std::size_t bytes) {
 }
 
 #endif
-
-void FreeLargeBuffer(void* buffer) noexcept { std::free(buffer); }
 
 }  // namespace quarrow

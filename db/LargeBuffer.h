@@ -10,7 +10,8 @@ namespace quarrow {
 // them: filling a 32 MB buffer then takes sixteen page faults instead of
 // eight thousand, and on a virtual machine each fault is expensive.
 void* AllocateLargeBuffer(std::size_t bytes);
-void FreeLargeBuffer(void* buffer) noexcept;
+// `bytes` as it was asked for.
+void FreeLargeBuffer(void* buffer, std::size_t bytes) noexcept;
 
 // Grows the heap by nearly `bytes` in one step and asks for huge pages over
 // it, so that what is allocated next fills a few huge pages instead of
@@ -29,7 +30,7 @@ struct LargeBufferAllocator {
     explicit LargeBufferAllocator(const LargeBufferAllocator<U>&) {}
 
     T* allocate(std::size_t n) { return static_cast<T*>(AllocateLargeBuffer(n * sizeof(T))); }
-    void deallocate(T* p, std::size_t) noexcept { FreeLargeBuffer(p); }
+    void deallocate(T* p, std::size_t n) noexcept { FreeLargeBuffer(p, n * sizeof(T)); }
 
     friend bool operator==(const LargeBufferAllocator&, const LargeBufferAllocator&) {
         return true;
