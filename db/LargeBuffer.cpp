@@ -45,8 +45,9 @@ bool hugePagesWanted() {
     return wanted;
 }
 
-std::size_t RoundedToHugePages(std::size_t bytes) {
-    return (bytes + kHugePage - 1) / kHugePage * kHugePage;
+// Sizes and addresses alike.
+std::uintptr_t RoundedToHugePages(std::uintptr_t value) {
+    return (value + kHugePage - 1) / kHugePage * kHugePage;
 }
 
 bool MappedApart(std::size_t bytes) { return bytes >= kHugePage && hugePagesWanted(); }
@@ -67,7 +68,7 @@ void* AllocateLargeBuffer(std::size_t bytes) {
                         MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED) throw std::bad_alloc();
     const auto begin = reinterpret_cast<std::uintptr_t>(mapped);
-    const std::uintptr_t aligned = (begin + kHugePage - 1) / kHugePage * kHugePage;
+    const std::uintptr_t aligned = RoundedToHugePages(begin);
     if (aligned > begin) munmap(mapped, aligned - begin);
     const std::uintptr_t end = begin + rounded + kHugePage;
     if (end > aligned + rounded) {
@@ -101,10 +102,11 @@ bool ReserveHeapInHugePages(std::size_t bytes) {
     std::free(mapped);
     const std::uintptr_t heapEndBefore = HeapEnd();
     void* volatile block = std::malloc(bytes - kPage);
+    const std::uintptr_t heapEndAfter = HeapEnd();
     const auto first = reinterpret_cast<std::uintptr_t>(block);
-    const bool fromHeap = block != nullptr && HeapEnd() > heapEndBefore && first < HeapEnd();
+    const bool fromHeap = block != nullptr && heapEndAfter > heapEndBefore && first < heapEndAfter;
     if (fromHeap) {
-        const std::uintptr_t start = (first + kHugePage - 1) / kHugePage * kHugePage;
+        const std::uintptr_t start = RoundedToHugePages(first);
         const std::uintptr_t end = (first + bytes - kPage) / kHugePage * kHugePage;
         madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
     }
