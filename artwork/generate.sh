@@ -4,7 +4,7 @@
 #   logo.jpg            the maker's logo of the main window, 209 x 89
 #   icons/quarrow-N.png the program's icon for the desktop, N = 16 ... 256
 #   quarrow.ico         the same eight images in one Windows icon
-#   ../skins/Shine/check.png  the tick of Shine's check boxes
+#   ../data/Shine/check.png  the tick of Shine's check boxes
 # Needs rsvg-convert (librsvg2-bin), ImageMagick and Python 3.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -29,4 +29,4 @@ for size in 256 128 96 48 32 24 16; do
 done
 python3 pack_ico.py quarrow.ico "${entries[@]}"
 
-rsvg-convert -w 11 -h 11 check.svg -o ../skins/Shine/check.png
+rsvg-convert -w 11 -h 11 check.svg -o ../data/Shine/check.png

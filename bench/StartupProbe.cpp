@@ -2,7 +2,7 @@
 // the screen; prints the monotonic clock at that moment (see ExposureProbe.h).
 
 #include "ExposureProbe.h"
-#include "catalogue/TForm1.h"
+#include "mainwindow/TForm1.h"
 #include "program/QuarrowApplication.h"
 #include "program/Startup.h"
 

@@ -1,8 +1,8 @@
 #include "WindowMeasurement.h"
 
 #include "BenchData.h"
-#include "catalogue/TForm1.h"
 #include "db/Query.h"
+#include "mainwindow/TForm1.h"
 #include "program/Startup.h"
 #include "widgets/DBGrid.h"
 

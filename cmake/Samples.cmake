@@ -41,8 +41,8 @@ add_custom_command(
   VERBATIM)
 add_custom_command(
   OUTPUT ${QUARROW_SAMPLE_DIR}/dz.cmd
-  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/scripts/dz.cmd ${QUARROW_SAMPLE_DIR}/dz.cmd
-  DEPENDS ${PROJECT_SOURCE_DIR}/scripts/dz.cmd
+  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/data/dz.cmd ${QUARROW_SAMPLE_DIR}/dz.cmd
+  DEPENDS ${PROJECT_SOURCE_DIR}/data/dz.cmd
   VERBATIM)
 add_custom_target(quarrow_samples ALL
   DEPENDS ${QUARROW_SAMPLE_DIR}/vek.mdb ${QUARROW_SAMPLE_DIR}/dev.mdb ${QUARROW_SAMPLE_DIR}/dz.cmd)

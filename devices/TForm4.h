@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dialogs/DeferredWindow.h"
+#include "forms/DeferredWindow.h"
 #include "ui_TForm4.h"
 
 namespace quarrow {

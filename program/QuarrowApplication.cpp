@@ -1,6 +1,6 @@
 #include "QuarrowApplication.h"
 
-#include "dialogs/Errors.h"
+#include "forms/EventBoundary.h"
 
 namespace quarrow {
 

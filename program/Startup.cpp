@@ -1,12 +1,12 @@
 #include "Startup.h"
 
 #include "about/TForm2.h"
-#include "catalogue/TForm1.h"
 #include "db/LargeBuffer.h"
 #include "devices/TForm4.h"
 #include "devices/TForm5.h"
 #include "dialogs/Dialogs.h"
-#include "dialogs/ShowModal.h"
+#include "forms/ShowModal.h"
+#include "mainwindow/TForm1.h"
 #include "vendors/TForm3.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
 #include "TForm3.h"
 
 #include "VendorPages.h"
-#include "dialogs/AccessibleWindow.h"
-#include "dialogs/Errors.h"
+#include "forms/AccessibleWindow.h"
+#include "forms/EventBoundary.h"
 #include "shell/Endpoints.h"
 #include "shell/OpenInShell.h"
 

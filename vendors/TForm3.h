@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dialogs/DeferredWindow.h"
+#include "forms/DeferredWindow.h"
 #include "ui_TForm3.h"
 
 #include <QPointer>

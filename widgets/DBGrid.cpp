@@ -3,7 +3,7 @@
 #include "DataSource.h"
 #include "db/Query.h"
 #include "dialogs/Dialogs.h"
-#include "dialogs/Errors.h"
+#include "forms/EventBoundary.h"
 
 #include <QFontMetrics>
 #include <QHeaderView>

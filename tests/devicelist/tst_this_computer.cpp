@@ -3,7 +3,7 @@
 #include "TestSupport.h"
 #include "devices/DeviceListModel.h"
 #include "devices/TForm5.h"
-#include "dialogs/ShowModal.h"
+#include "forms/ShowModal.h"
 #include "hardware/HardwareDevice.h"
 
 #include <QDir>

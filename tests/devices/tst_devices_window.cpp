@@ -4,7 +4,7 @@
 #include "db/Connection.h"
 #include "db/Query.h"
 #include "devices/TForm4.h"
-#include "dialogs/ShowModal.h"
+#include "forms/ShowModal.h"
 #include "shell/Endpoints.h"
 #include "stores/DeviceCatalogue.h"
 #include "widgets/EditableDBGrid.h"

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 #include "dialogs/Dialogs.h"
-#include "dialogs/Errors.h"
+#include "forms/EventBoundary.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,8 +1,8 @@
 #include "CatalogueWriter.h"
 #include "StandInOpener.h"
 #include "TestSupport.h"
-#include "catalogue/TForm1.h"
 #include "devices/TForm4.h"
+#include "mainwindow/TForm1.h"
 #include "shell/OpenInShell.h"
 
 #include <QFile>

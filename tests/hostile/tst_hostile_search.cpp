@@ -1,9 +1,9 @@
 #include "CatalogueWriter.h"
 #include "ReferenceLike.h"
 #include "TestSupport.h"
-#include "catalogue/TForm1.h"
 #include "db/Query.h"
 #include "devices/TForm4.h"
+#include "mainwindow/TForm1.h"
 #include "stores/DriverCatalogue.h"
 
 #include <sqlite3.h>

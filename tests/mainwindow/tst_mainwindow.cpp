@@ -1,7 +1,7 @@
 #include "CatalogueWriter.h"
 #include "TestSupport.h"
-#include "catalogue/TForm1.h"
 #include "db/Query.h"
+#include "mainwindow/TForm1.h"
 #include "widgets/DBGrid.h"
 
 #include <QAbstractItemModelTester>

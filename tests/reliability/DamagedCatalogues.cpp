@@ -3,7 +3,7 @@
 #include "ModalWindow.h"
 #include "TestSupport.h"
 #include "about/TForm2.h"
-#include "catalogue/TForm1.h"
+#include "mainwindow/TForm1.h"
 
 #include <sqlite3.h>
 #include <QAbstractButton>

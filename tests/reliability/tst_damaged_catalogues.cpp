@@ -13,10 +13,10 @@
 #include "ModalWindow.h"
 #include "TestSupport.h"
 #include "about/TForm2.h"
-#include "catalogue/TForm1.h"
 #include "db/Connection.h"
 #include "db/Query.h"
 #include "devices/TForm4.h"
+#include "mainwindow/TForm1.h"
 #include "program/Startup.h"
 #include "widgets/EditableDBGrid.h"
 

@@ -10,10 +10,10 @@
 #include "ModalWindow.h"
 #include "TestSupport.h"
 #include "about/TForm2.h"
-#include "catalogue/TForm1.h"
 #include "db/Connection.h"
 #include "devices/TForm4.h"
-#include "dialogs/BusyCursor.h"
+#include "forms/BusyCursor.h"
+#include "mainwindow/TForm1.h"
 #include "program/Startup.h"
 
 #include <sqlite3.h>

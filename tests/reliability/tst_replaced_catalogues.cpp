@@ -5,9 +5,9 @@
 #include "CatalogueWriter.h"
 #include "DamagedCatalogues.h"
 #include "TestSupport.h"
-#include "catalogue/TForm1.h"
 #include "db/Connection.h"
 #include "devices/TForm4.h"
+#include "mainwindow/TForm1.h"
 #include "program/Startup.h"
 #include "widgets/EditableDBGrid.h"
 

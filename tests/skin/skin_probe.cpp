@@ -9,8 +9,8 @@
 // until it is ended from outside.
 #include "TestSupport.h"
 #include "about/TForm2.h"
-#include "catalogue/TForm1.h"
 #include "devices/TForm4.h"
+#include "mainwindow/TForm1.h"
 #include "program/QuarrowApplication.h"
 #include "program/Startup.h"
 #include "skin/SkinManager.h"

@@ -1,7 +1,7 @@
 #include "CatalogueWriter.h"
 #include "ModalWindow.h"
 #include "TestSupport.h"
-#include "catalogue/TForm1.h"
+#include "mainwindow/TForm1.h"
 #include "program/Startup.h"
 #include "vendors/TForm3.h"
 
