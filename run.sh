@@ -4,6 +4,6 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/build.sh --program build
-scripts/prepare-run-folder.sh build
+scripts/lib/prepare-run-folder.sh build
 cd build/run
 exec ../quarrow

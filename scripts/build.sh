@@ -7,6 +7,7 @@
 #       skin and the sample catalogues, with the packages for that alone
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib/configure.sh
 package_set=all
 targets=()
 if [ "${1:-}" = --program ]; then
@@ -14,16 +15,7 @@ if [ "${1:-}" = --program ]; then
   targets=(--target quarrow quarrow-catalogue quarrow_samples)
   shift
 fi
-scripts/setup.sh "$package_set"
 build_dir=${1:-build}
 shift || true
-options=()
-if [ ! -f "$build_dir/CMakeCache.txt" ]; then
-  if command -v ninja >/dev/null 2>&1; then options+=(-G Ninja); fi
-  # A first configuration for the program alone leaves the tests out, so it
-  # needs none of their packages; a later full build turns them on.
-  if [ "$package_set" = run ]; then options+=(-DQUARROW_TESTS=OFF); fi
-fi
-if [ "$package_set" = all ]; then options+=(-DQUARROW_TESTS=ON); fi
-cmake -S . -B "$build_dir" "${options[@]}" "$@" >/dev/null
+configure_build "$package_set" "$build_dir" "$@"
 cmake --build "$build_dir" -j "$(nproc)" "${targets[@]}"

@@ -95,7 +95,7 @@ case "$command" in
     in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
       xvfb xauth xdotool x11-apps imagemagick >/dev/null
     in_root useradd --create-home newcomer
-    cp scripts/check-installed-program.sh "$root/tmp/"
+    cp scripts/lib/check-installed-program.sh "$root/tmp/"
     in_root su - newcomer -c 'bash /tmp/check-installed-program.sh /tmp/shots'
     mkdir -p "$roots/shots"
     cp "$root"/tmp/shots/*.png "$roots/shots/"

@@ -5,12 +5,10 @@
 # Usage: scripts/screenshots.sh [build folder]   (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+source scripts/lib/configure.sh
 build_dir=${1:-build}
-generator=()
-if [ ! -f "$build_dir/CMakeCache.txt" ]; then generator=(-G Ninja); fi
+configure_build all "$build_dir"
 # The screenshots are taken by a program among the tests.
-cmake -S . -B "$build_dir" "${generator[@]}" -DQUARROW_TESTS=ON >/dev/null
 cmake --build "$build_dir" --target skin_screenshots quarrow_skin
 xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" \
   "$build_dir/tests/skin/skin_screenshots" docs/screenshots "$build_dir"

@@ -32,13 +32,16 @@ test_set=(
 windows_set=(
   "g++-mingw-w64-x86-64-posix|the Windows compilers; the posix thread variant, which has std::thread and std::mutex"
   "qt6-base-dev qt6-base-dev-tools libgl-dev|Qt's tools and their CMake files, of the same version as the Qt built for Windows"
-  "dpkg-dev xz-utils bzip2|dpkg-source, to unpack Debian's source packages of Qt, SQLite, libzip and zlib"
+  "dpkg-dev xz-utils bzip2|dpkg-source, to unpack Debian's source packages of Qt, SQLite, libzip, zlib and mdbtools"
   "cmake ninja-build pkg-config make gcc tcl|the build tools; SQLite's source generators need a C compiler and Tcl"
+  "autoconf automake libtool gettext|autoreconf, since Debian's source of mdbtools (libmdb) has no configure script; gettext has the macros of its iconv check"
   "pci.ids usb.ids|the PCI and USB registries the sample catalogues are built from"
   "wine wine64 fonts-wine|runs the Windows programs: the sample catalogues' builder and the tests; Wine's own faces (Tahoma, Marlett) for its window frames"
   "fonts-liberation|the faces the tests under Wine draw with (offscreen)"
   "xvfb xauth xdotool imagemagick|a virtual display for the program under Wine, typing into it and its screenshots"
   "zip|packs the portable folder"
+  "wixl msitools|wixl makes the MSI installer; msiinfo and msiextract read it back"
+  "icoutils|wrestool, which lists the resources (version, icon, manifest) of the built programs"
 )
 
 case "${1:-all}" in

@@ -3,7 +3,7 @@
 # that the build made in build/share/quarrow/. Files that are already there
 # are kept, so a catalogue the user changed is never overwritten.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 build_dir=${1:-build}
 run_dir="$build_dir/run"
 mkdir -p "$run_dir"

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Runs a program of the Windows build under Wine:
 #
-#   scripts/wine-run.sh CACHE PROGRAM.exe [ARGUMENT...]
+#   scripts/lib/wine-run.sh CACHE PROGRAM.exe [ARGUMENT...]
 #
 # CACHE is the cache of scripts/build-windows.sh: the program finds the DLLs
-# of Qt, SQLite, libzip, zlib and the MinGW runtime there, and Wine keeps its
-# Windows folder in CACHE/wine (WINEPREFIX, unless that is set). The Windows
-# build runs its tools and tests through this script (CMake's
+# of Qt, SQLite, libzip, zlib, libmdb and the MinGW runtime there, and Wine
+# keeps its Windows folder in CACHE/wine (WINEPREFIX, unless that is set).
+# The Windows build runs its tools and tests through this script (CMake's
 # CMAKE_CROSSCOMPILING_EMULATOR). The exit code is the program's.
 set -euo pipefail
 
@@ -31,7 +31,7 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
 dll_folders=()
-for folder in qt/bin sqlite3/bin libzip/bin zlib/bin mingw-runtime/bin; do
+for folder in qt/bin sqlite3/bin libzip/bin zlib/bin libmdb/bin mingw-runtime/bin; do
   dll_folders+=("$(windows_path "$cache/$folder")")
 done
 WINEPATH=$(IFS=';' && echo "${dll_folders[*]}")
@@ -65,6 +65,24 @@ if [ ! -f "$WINEPREFIX/quarrow-ready" ]; then
       done
       wineserver --wait
       touch "$WINEPREFIX/quarrow-ready"
+    fi
+  ) 9>"$WINEPREFIX.lock"
+fi
+
+# Windows' faces that the windows ask for are Wine's to stand in for: the
+# metric-compatible Liberation faces (Debian's fonts-liberation) show each
+# text as wide as Windows does, which Wine's own stand-ins do not.
+if [ ! -f "$WINEPREFIX/quarrow-fonts" ]; then
+  (
+    flock 9
+    if [ ! -f "$WINEPREFIX/quarrow-fonts" ]; then
+      for pair in "Arial=Liberation Sans" "Times New Roman=Liberation Serif" \
+                  "Courier New=Liberation Mono"; do
+        wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "${pair%%=*}" /d "${pair#*=}" /f \
+          >/dev/null
+      done
+      wineserver --wait
+      touch "$WINEPREFIX/quarrow-fonts"
     fi
   ) 9>"$WINEPREFIX.lock"
 fi
