@@ -3,7 +3,7 @@
 # read off the libraries the two programs are linked with (dpkg-shlibdeps,
 # from dpkg-dev).
 set(CPACK_PACKAGE_NAME quarrow)
-set(CPACK_PACKAGE_VENDOR "The Quarrow developers")
+set(CPACK_PACKAGE_VENDOR "${QUARROW_VENDOR}")
 set(CPACK_PACKAGE_CONTACT "The Quarrow developers <developers@${QUARROW_HOME_HOST}>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "look hardware drivers up in a local catalogue")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://${QUARROW_HOME_HOST}/")

@@ -123,24 +123,30 @@ make_msi() {
   local work=$out/msi
   rm -rf "$work"
   mkdir -p "$work"
-  # The program's files, each a component of its own, found by a path
-  # (relative to the portable folder) that stays the same from one version
-  # to the next; the samples go to the user's data folder instead.
+  # wixl reads its sources by paths relative to the folder it runs in.
+  cp "$repo/artwork/quarrow.ico" "$work/"
+  local portable_dir
+  portable_dir=$(realpath --relative-to="$work" "$portable")
+  # The program's files, each a component of its own, named after its path
+  # in the portable folder, which stays the same from one version to the
+  # next; the samples go to the user's data folder instead. The folder's own
+  # files come first, so that wixl-heat names the folder once.
   local exclude=() sample
   for sample in "${samples[@]}"; do exclude+=(! -name "$sample"); done
-  (cd "$out" && find "$portable_name" -type f "${exclude[@]}" | sort) |
+  (cd "$out" && find "$portable_name" -maxdepth 1 -type f "${exclude[@]}" | sort &&
+    find "$portable_name" -mindepth 2 -type f | sort) |
     wixl-heat -p "$portable_name/" --var var.PortableDir --directory-ref INSTALLDIR \
       --component-group ProgramFiles --win64 >"$work/program-files.wxs"
-  wixl -a x64 -o "$output" -I "$tree/packaging/windows" \
-    -D Version="$product_version" -D PortableDir="$portable" -D IconFile="$repo/artwork/quarrow.ico" \
-    "$repo/packaging/windows/quarrow.wxs" "$work/program-files.wxs" ||
-    die "wixl could not make $output"
-  # wixl has no attributes for these: the samples' components are Permanent
-  # (16: an uninstall leaves them) and NeverOverwrite (128: an install,
-  # repair or upgrade leaves a file of that name as it is).
-  msibuild "$output" -q "UPDATE \`Component\` SET \`Attributes\` = 144 \
+  (cd "$work" && wixl -a x64 -o "$output" -I "$tree/packaging/windows" \
+    -D Version="$product_version" -D PortableDir="$portable_dir" -D IconFile=quarrow.ico -D Win64=yes \
+    "$repo/packaging/windows/quarrow.wxs" program-files.wxs) || die "wixl could not make $output"
+  # wixl has no attributes for these: the samples' 64-bit components (256)
+  # are made Permanent (16: an uninstall leaves them) and NeverOverwrite
+  # (128: an install, a repair or an upgrade leaves a file of that name as
+  # it is).
+  msibuild "$output" -q "UPDATE \`Component\` SET \`Attributes\` = 400 \
     WHERE \`Component\` = 'SampleDrivers' OR \`Component\` = 'SampleDevices' OR \`Component\` = 'DeviceManagerScript'"
-  [ "$(msiinfo export "$output" Component | awk -F'\t' '$4 == 144' | wc -l)" -eq 3 ] ||
+  [ "$(msiinfo export "$output" Component | awk -F'\t' '$4 == 400' | wc -l)" -eq 3 ] ||
     die "the samples' components of $output are not marked to stay"
 }
 
