@@ -66,10 +66,15 @@ rows() {
     --password kavrel 2>>"$work/export.log" | tail -n +2 | grep -c '7300 GT' || true
 }
 
-uninstall_entry() {
-  wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null | tr -d '\r' |
-    awk '/^HKEY/ { key = $0 } /DisplayName.*Quarrow/ { found = key } END { print found }'
+# The uninstall entries that Apps & features lists: Windows keeps those of
+# a per-user installation under HKCU, Wine keeps all under HKLM.
+uninstall_entries() {
+  local root
+  for root in HKCU HKLM; do
+    wine reg query "$root\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall" /s 2>/dev/null
+  done | tr -d '\r' | awk '/^HKEY/ { key = $0 } /DisplayName +REG_SZ +Quarrow$/ { print key }'
 }
+uninstall_entry() { uninstall_entries | tail -n 1; }
 
 entry_value() {
   wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
@@ -95,7 +100,8 @@ check "Apps & features lists Quarrow" test -n "$key"
 if [ -n "$key" ]; then
   echo "  uninstall entry: $(entry_value "$key" DisplayName) $(entry_value "$key" DisplayVersion)," \
     "$(entry_value "$key" Publisher), icon $(entry_value "$key" DisplayIcon)"
-  check "its version is the package's" test -n "$(entry_value "$key" DisplayVersion)"
+  check "its version is the package's" test "$(entry_value "$key" DisplayVersion)" = \
+    "$(msiinfo export "$msi" Property | awk -F'\t' '$1 == "ProductVersion" { print $2 }')"
   check "it names the publisher" test -n "$(entry_value "$key" Publisher)"
   check "it has the program's icon" test -n "$(entry_value "$key" DisplayIcon)"
 fi
@@ -141,8 +147,9 @@ check "the program is still installed" test -f "$program_folder/quarrow.exe"
 check "the deleted row stays deleted" test "$(rows)" -eq "$after"
 upgraded=$(uninstall_entry)
 check "Apps & features lists Quarrow once, as the new version" \
-  test "$(wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null |
-    grep -c 'DisplayName.*Quarrow')" -eq 1 -a "$upgraded" != "$key"
+  test "$(uninstall_entries | wc -l)" -eq 1 -a "$upgraded" != "$key" -a \
+  "$(entry_value "$upgraded" DisplayVersion)" = "$(msiinfo export "$upgrade" Property |
+    awk -F'\t' '$1 == "ProductVersion" { print $2 }')"
 
 echo "Uninstalling"
 check "the MSI uninstalls" msiexec /x "$(windows_path "$upgrade")"

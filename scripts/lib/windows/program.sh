@@ -1,13 +1,21 @@
 # Quarrow's Windows build and its packages: the CMake tree, the portable
 # folder with its zip, and the MSI installer made from the same files.
 
+# ccache, where it is installed, compiles again only what changed, also in
+# another clone of the tree (its paths are taken relative to the tree).
+launchers=()
+if command -v ccache >/dev/null 2>&1; then
+  launchers=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  export CCACHE_BASEDIR=$repo
+fi
+
 configure_quarrow() {
   # qt-cmake brings the toolchain and Qt's host tools; SQLite, libzip, zlib
   # and libmdb are found in the cache, and pkg-config reads only the Windows
   # libraries' descriptions. The build's own tools and tests run under Wine.
   env -u PKG_CONFIG_PATH PKG_CONFIG_LIBDIR="$cache/libzip/lib/pkgconfig:$cache/libmdb/lib/pkgconfig" \
     "${slow[@]}" "$cache/qt/bin/qt-cmake" -S "$repo" -B "$tree" -G Ninja \
-    -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_BUILD_TYPE=Release "${launchers[@]}" \
     -DCMAKE_FIND_ROOT_PATH="$cache/sqlite3;$cache/libzip;$cache/zlib;$cache/libmdb" \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$repo/scripts/lib/wine-run.sh;$cache" \
     -DQUARROW_TESTS=ON >"$out/configure.log" 2>&1 ||
