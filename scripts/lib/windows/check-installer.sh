@@ -80,6 +80,18 @@ entry_value() {
   wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
 }
 
+package_version() {
+  msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductVersion" { print $2 }'
+}
+
+# The icon Apps & features shows for an installed package: Windows
+# Installer keeps ARPPRODUCTICON's file as the product's ProductIcon.
+product_icon() {
+  wine reg query 'HKCU\Software\Microsoft\Installer\Products' /s 2>/dev/null | tr -d '\r' |
+    awk '/^HKEY/ { icon = name = "" } /ProductIcon +REG_SZ/ { sub(/^ *ProductIcon +REG_SZ +/, ""); icon = $0 }
+         /ProductName +REG_SZ +Quarrow$/ { name = 1 } name && icon != "" { print icon; exit }'
+}
+
 echo "Installing $(basename "$msi")"
 check "the MSI installs for this user" msiexec /i "$(windows_path "$msi")"
 check "the program is under %LOCALAPPDATA%\\Programs\\Quarrow" test -f "$program_folder/quarrow.exe"
@@ -88,22 +100,25 @@ check "the samples are in %LOCALAPPDATA%\\Quarrow" \
 check "the program folder holds no catalogue" test ! -e "$program_folder/vek.mdb"
 check "the Start-menu entry Quarrow exists" test -f "$entry"
 # The shortcut keeps the program's path in the system's code page and the
-# working folder in UTF-16.
-entry_text=$( (strings -a "$entry"; strings -a -e l "$entry") | tr '[:upper:]' '[:lower:]')
-lower() { tr '[:upper:]' '[:lower:]' <<<"$1"; }
-check "the entry starts the installed program" \
-  grep -qF "$(lower "$local_app_data_windows\\Programs\\Quarrow\\quarrow.exe")" <<<"$entry_text"
-check "the entry's working folder is the user's data folder" \
-  grep -qxF "$(lower "$local_app_data_windows\\Quarrow")" <<<"$entry_text"
+# working folder in UTF-16, each a string of its own, maybe with a final
+# backslash.
+entry_text=$( (strings -a "$entry"; strings -a -e l "$entry") | tr '[:upper:]' '[:lower:]' | sed 's/\\$//')
+names_path() {
+  # Through the environment: awk -v would take the backslashes as escapes.
+  wanted=$(tr '[:upper:]' '[:lower:]' <<<"$1") awk 'BEGIN { path = ENVIRON["wanted"] }
+    substr($0, length($0) - length(path) + 1) == path { found = 1 } END { exit !found }' <<<"$entry_text"
+}
+check "the entry starts the installed program" names_path "$local_app_data_windows\\Programs\\Quarrow\\quarrow.exe"
+check "the entry's working folder is the user's data folder" names_path "$local_app_data_windows\\Quarrow"
 key=$(uninstall_entry)
 check "Apps & features lists Quarrow" test -n "$key"
 if [ -n "$key" ]; then
+  icon=$(product_icon)
   echo "  uninstall entry: $(entry_value "$key" DisplayName) $(entry_value "$key" DisplayVersion)," \
-    "$(entry_value "$key" Publisher), icon $(entry_value "$key" DisplayIcon)"
-  check "its version is the package's" test "$(entry_value "$key" DisplayVersion)" = \
-    "$(msiinfo export "$msi" Property | awk -F'\t' '$1 == "ProductVersion" { print $2 }')"
+    "$(entry_value "$key" Publisher), icon $icon"
+  check "its version is the package's" test "$(entry_value "$key" DisplayVersion)" = "$(package_version "$msi")"
   check "it names the publisher" test -n "$(entry_value "$key" Publisher)"
-  check "it has the program's icon" test -n "$(entry_value "$key" DisplayIcon)"
+  check "it has the program's icon" test -n "$icon" -a -f "$(winepath -u "$icon" 2>/dev/null)"
 fi
 
 before=$(rows)
@@ -148,8 +163,7 @@ check "the deleted row stays deleted" test "$(rows)" -eq "$after"
 upgraded=$(uninstall_entry)
 check "Apps & features lists Quarrow once, as the new version" \
   test "$(uninstall_entries | wc -l)" -eq 1 -a "$upgraded" != "$key" -a \
-  "$(entry_value "$upgraded" DisplayVersion)" = "$(msiinfo export "$upgrade" Property |
-    awk -F'\t' '$1 == "ProductVersion" { print $2 }')"
+  "$(entry_value "$upgraded" DisplayVersion)" = "$(package_version "$upgrade")"
 
 echo "Uninstalling"
 check "the MSI uninstalls" msiexec /x "$(windows_path "$upgrade")"

@@ -92,8 +92,12 @@ check_resources() {
       grep -q -- "--type=$type " <<<"$listing" ||
         die "$(basename "$program") has no resource of type $type; its resources: $listing"
     done
-    echo "$(basename "$program"): icon, manifest and version $(wrestool -x --type=16 "$program" |
-      tr -d '\0' | grep -ao 'FileVersion[^A-Z]*' | sed 's/FileVersion//' | head -n 1)"
+    echo "$(basename "$program"): icon, manifest, $(wrestool -x --raw --type=16 "$program" |
+      strings -el -n 3 | awk '
+        previous ~ /^(FileDescription|FileVersion|ProductName|ProductVersion|LegalCopyright)$/ {
+          printf "%s%s %s", separator, previous, $0; separator = ", "
+        }
+        { previous = $0 }')"
   done
 }
 
