@@ -19,6 +19,7 @@
 #include <QFile>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <vector>
 
@@ -72,7 +73,7 @@ int main(int argc, char** argv) {
         return 64;
     }
     QDir::setCurrent(QString::fromLocal8Bit(argv[1]));
-    const int rounds = argc > 2 ? std::max(1, atoi(argv[2])) : 15;
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 15;
     const QString file = QDir::current().filePath(QStringLiteral("vek.mdb"));
     Connection probe(MainCatalogueConnectionString());
     probe.open();
