@@ -9,6 +9,8 @@
 // refused at once with a message naming it, never waited on.
 #include "CatalogueFiles.h"
 #include "DamagedCatalogues.h"
+#include "ModalWindow.h"
+#include "SampleComputer.h"
 #include "TestSupport.h"
 #include "ToolProcess.h"
 #include "catalogue/TForm1.h"
@@ -18,7 +20,10 @@
 #include "db/Query.h"
 #include "db/RollbackJournal.h"
 #include "db/Sqlite.h"
+#include "devices/DeviceListModel.h"
 #include "devices/TForm4.h"
+#include "devices/TForm5.h"
+#include "dialogs/ShowModal.h"
 #include "program/Startup.h"
 
 #include <QElapsedTimer>
@@ -176,11 +181,17 @@ private slots:
     void companionAppearingBeforeADelete_data();
     void companionAppearingBeforeADelete();
     void deviceWindowWithAPipeForJournal();
+    void deviceListAfterAnotherProgramsChange();
+    void deviceListWithAPipeForJournal();
     void engineNeverWaitsOnAPipe();
 
 private:
     QString file() const { return folder_->filePath(QStringLiteral("vek.mdb")); }
     QString journal() const { return file() + QStringLiteral("-journal"); }
+    QString devices() const { return folder_->filePath(QStringLiteral("dev.mdb")); }
+    // Shows this computer's devices as "ДУ" does (on the sample computer) and
+    // returns the rows shown, "ID|УСТРОЙСТВО|ДРАЙВЕР" each.
+    QStringList showDeviceList();
     // Another program changes every row in one long transaction and is
     // killed before its commit; its file was written well after its journal.
     void leaveAnotherProgramsChange(const QString& path, const QString& table,
@@ -569,6 +580,52 @@ void JournalsTest::deviceWindowWithAPipeForJournal() {
     Form4->Edit1->setText(QStringLiteral("VEN_10DE"));
     QTest::mouseClick(Form4->Button2, Qt::LeftButton);
     QCOMPARE(dialogs.take(), QStringList{ErrorBox(refusalOf(path, Companion::Journal))});
+}
+
+QStringList JournalsTest::showDeviceList() {
+    Form5->setDeviceReader([] { return SampleComputerScan(); });
+    WhenShownModally(Form5, [] { Form5->close(); });
+    ShowModal(Form5);
+    QStringList rows;
+    const QAbstractItemModel* model = Form5->Grid1Model;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < model->columnCount(); ++column) {
+            cells.append(model->index(row, column).data().toString());
+        }
+        rows.append(cells.join(u'|'));
+    }
+    return rows;
+}
+
+// The device list reads dev.mdb through a connection that only reads.
+void JournalsTest::deviceListAfterAnotherProgramsChange() {
+    WriteSampleDeviceCatalogue(devices());
+    WriteDrivers(file(), names(QStringLiteral("GeForce"), 5));
+    const QByteArray before = ReadWhole(devices());
+    leaveAnotherProgramsChange(devices(), QStringLiteral("device"), QStringLiteral("device"));
+    QVERIFY(ReadWhole(devices()) != before);
+    AnswerEveryDialogWithOk dialogs;
+    CreateWindowSet();
+    QCOMPARE(showDeviceList(), SampleComputerRows());
+    QCOMPARE(dialogs.take(), QStringList());
+    QCOMPARE(ReadWhole(devices()), before);
+    QCOMPARE(setAsideJournals(folder_->path()), QStringList());
+}
+
+void JournalsTest::deviceListWithAPipeForJournal() {
+    WriteSampleDeviceCatalogue(devices());
+    WriteDrivers(file(), names(QStringLiteral("GeForce"), 5));
+    if (const QString why = makeEntry(Kind::Pipe, devices() + QStringLiteral("-journal"));
+        !why.isEmpty()) {
+        QSKIP(qPrintable(why));
+    }
+    AnswerEveryDialogWithOk dialogs;
+    CreateWindowSet();
+    // The devices are listed without their names, after the message.
+    const QStringList rows = showDeviceList();
+    QCOMPARE(dialogs.take(), QStringList{ErrorBox(refusalOf(devices(), Companion::Journal))});
+    QCOMPARE(rows.size(), SampleComputerRows().size());
 }
 
 // Should a pipe appear between the connection's look beside the file and
