@@ -87,7 +87,7 @@ FileState StateOf(const QString& path, const QString& table, const QString& colu
     FileState state;
     sqlite3* db = nullptr;
     sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    const auto run = [db](const QString& sql, const std::function<void(sqlite3_stmt*)>& row) {
+    const auto run = [&db](const QString& sql, const std::function<void(sqlite3_stmt*)>& row) {
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) != SQLITE_OK) {
             return QString::fromUtf8(sqlite3_errmsg(db));
