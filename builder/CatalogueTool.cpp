@@ -1,5 +1,6 @@
 #include "CatalogueTool.h"
 
+#include "CatalogueReindex.h"
 #include "DeviceCatalogueBuild.h"
 #include "DriverCatalogueFiles.h"
 #include "InputError.h"
@@ -173,6 +174,16 @@ int exportTable(const QStringList& arguments, QIODevice& out) {
     return 0;
 }
 
+int reindex(const QStringList& arguments, QIODevice& err) {
+    Invocation call;
+    parse(call, arguments, {});
+    const qint64 rows = ReindexCatalogue(call.file, call.password);
+    print(err, QStringLiteral("quarrow-catalogue: rebuilt the search index of %1 over %2 rows\n")
+                   .arg(call.file)
+                   .arg(rows));
+    return 0;
+}
+
 QString countsLine(const QString& path, const IdsCounts& counts, bool subsystems) {
     QString line = QStringLiteral("quarrow-catalogue: %1: %2 vendor rows, %3 device rows")
                        .arg(path)
@@ -227,6 +238,9 @@ QString CatalogueToolUsage() {
                "  quarrow-catalogue export IN.mdb --password P\n"
                "      Writes the table of a driver or device catalogue as tab-separated text to\n"
                "      standard output.\n"
+               "  quarrow-catalogue reindex --password P FILE.mdb\n"
+               "      Rebuilds the search index of a driver or device catalogue from its table,\n"
+               "      in one transaction.\n"
                "  quarrow-catalogue devices --password P [--pci FILE] [--usb FILE] OUT.mdb\n"
                "      Builds a device catalogue from pci.ids and usb.ids\n"
                "      (defaults %1 and %2).\n"
@@ -257,6 +271,7 @@ int RunCatalogueTool(const QStringList& arguments, QIODevice& in, QIODevice& out
         if (command == u"sample") return sample(rest, err);
         if (command == u"export") return exportTable(rest, out);
         if (command == u"devices") return devices(rest, err);
+        if (command == u"reindex") return reindex(rest, err);
         throw UsageError(command.isEmpty() ? QStringLiteral("a command is missing")
                                            : QStringLiteral("unknown command '%1'").arg(command));
     } catch (const UsageError& error) {

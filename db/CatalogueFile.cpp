@@ -1,82 +1,123 @@
 #include "CatalogueFile.h"
 
 #include "NativeFile.h"
+#include "RollbackJournal.h"
 #include "core/Exception.h"
 
+#include <sqlite3.h>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <array>
+#include <algorithm>
+#include <chrono>
+#include <thread>
+#include <vector>
 
 namespace quarrow {
 
 namespace {
 
-// Where the engine's header keeps the page size and the change counter.
+// Where the engine's header keeps the page size, the change counter and the
+// file's size in pages.
 constexpr std::int64_t kPageSizeOffset = 16;
 constexpr std::int64_t kChangeCounterOffset = 24;
-// The header's database size counts only while this equals the change
+constexpr std::int64_t kHeaderPagesOffset = 28;
+// The header's size in pages counts only while this equals the change
 // counter.
 constexpr std::int64_t kVersionValidForOffset = 92;
+constexpr std::size_t kHeaderBytes = 100;
 // The engine's lock bytes: a writer holds the reserved byte, one about to
-// commit the pending byte.
+// commit or rolling a journal back the pending byte.
 constexpr std::int64_t kPendingByte = 0x40000000;
-// A writer writes the file within moments of its journal; a file written
-// much later than its journal was put there by someone else.
-constexpr std::int64_t kJournalSlackNs = 2'000'000'000;
-constexpr std::array<unsigned char, 8> kJournalMagic{0xd9, 0xd5, 0x05, 0xf9,
-                                                     0x20, 0xa1, 0x63, 0xd7};
+constexpr std::int64_t kPendingAndReservedBytes = 2;
+// How long a reader's momentary hold on the pending byte is waited out.
+constexpr int kLockAttempts = 20;
+constexpr auto kLockPause = std::chrono::milliseconds(2);
 
 std::uint32_t bigEndian32(const unsigned char* bytes) {
     return std::uint32_t(bytes[0]) << 24 | std::uint32_t(bytes[1]) << 16 |
            std::uint32_t(bytes[2]) << 8 | std::uint32_t(bytes[3]);
 }
 
-int pageSizeOf(const unsigned char bytes[2]) {
-    const int size = bytes[0] << 8 | bytes[1];
-    return size == 1 ? 65536 : size;
+// The parts of a database file's header that tell which journal can be its.
+struct DatabaseHeader {
+    bool readable = false;
+    std::uint32_t pageSize = 0;
+    std::uint32_t changeCounter = 0;
+    std::uint32_t headerPages = 0;  // 0 unless the header's count is valid
+};
+
+DatabaseHeader headerOf(const NativeFile& database) {
+    static const char kFormat[] = "SQLite format 3";
+    DatabaseHeader result;
+    unsigned char header[kHeaderBytes];
+    if (!database.readAt(0, header, sizeof header) ||
+        !std::equal(kFormat, kFormat + sizeof kFormat, header)) {
+        return result;
+    }
+    const std::uint32_t size =
+        std::uint32_t(header[kPageSizeOffset]) << 8 | header[kPageSizeOffset + 1];
+    result.pageSize = size == 1 ? 65536 : size;
+    if (result.pageSize < 512 || (result.pageSize & (result.pageSize - 1)) != 0) return result;
+    result.readable = true;
+    result.changeCounter = bigEndian32(header + kChangeCounterOffset);
+    if (result.changeCounter == bigEndian32(header + kVersionValidForOffset)) {
+        result.headerPages = bigEndian32(header + kHeaderPagesOffset);
+    }
+    return result;
 }
 
-// Whether the journal beside `path` was written for another file than the
-// one there now.
-bool journalBelongsElsewhere(const QString& path, const QString& journalPath) {
-    const NativeFile database(path, NativeFile::Access::Read);
-    const NativeFile journal(journalPath, NativeFile::Access::Read);
-    unsigned char header[28];
-    if (!database.isOpen() || !journal.readAt(0, header, sizeof header)) return false;
-    // A journal without its magic number is one the engine ignores anyway.
-    if (!std::equal(kJournalMagic.begin(), kJournalMagic.end(), header)) return false;
-    if (database.lockedByOther(kPendingByte, 2)) return false;  // a live writer's
-
-    const FileStatus fileInfo = StatusOf(path);
-    const FileStatus journalInfo = StatusOf(journalPath);
-    unsigned char pageSizeBytes[2];
-    unsigned char counterBytes[4];
-    if (!fileInfo.exists || !journalInfo.exists ||
-        !database.readAt(kPageSizeOffset, pageSizeBytes, 2) ||
-        !database.readAt(kChangeCounterOffset, counterBytes, 4)) {
-        return false;
+// Whether the journal provably belongs to another file than `database`.
+// The engine saves a page in the journal before it writes the page into the
+// file, and writes page 1 with the change counter it saved plus one; it
+// shrinks a file only after saving page 1, and changes the page size only
+// by writing page 1. So, for a journal of this file:
+//  - a saved page 1 holds the file's change counter or one less (every
+//    write of the program saves page 1 first, so its journals always tell);
+//  - without a saved page 1, the file has the journal's page size, at least
+//    as many pages as when the transaction began, and a header counting no
+//    more than those.
+// A journal that shows none of these is left to the engine.
+bool journalBelongsElsewhere(const NativeFile& database, std::int64_t databaseSize,
+                             const QString& journalPath) {
+    const DatabaseHeader file = headerOf(database);
+    const RollbackJournal journal(journalPath);
+    if (!file.readable || !journal.hasHeader()) return false;
+    std::uint32_t saved = 0;
+    const RollbackJournal::PageOne pageOne = journal.findPageOne(file.pageSize, saved);
+    if (pageOne == RollbackJournal::PageOne::Found) {
+        return file.changeCounter != saved && file.changeCounter != saved + 1;
     }
-    if (fileInfo.modifiedNs > journalInfo.modifiedNs + kJournalSlackNs) return true;
-
-    const std::uint32_t recordedPages = bigEndian32(header + 16);
-    const std::uint32_t sectorSize = bigEndian32(header + 20);
-    const std::uint32_t journalPageSize = bigEndian32(header + 24);
-    const int pageSize = pageSizeOf(pageSizeBytes);
-    if (journalPageSize != std::uint32_t(pageSize)) return true;
-    if (std::int64_t(recordedPages) * pageSize > fileInfo.size) return true;
-
-    // The first page a writer saves is the header page, whose change counter
-    // the file then shows unchanged or one higher.
-    unsigned char record[4 + 28];
-    if (sectorSize >= 28 && journal.readAt(sectorSize, record, sizeof record) &&
-        bigEndian32(record) == 1) {
-        const std::uint32_t saved = bigEndian32(record + 4 + kChangeCounterOffset);
-        const std::uint32_t now = bigEndian32(counterBytes);
-        if (now != saved && now != saved + 1) return true;
+    if (journal.pageSize() != 0 && journal.pageSize() != file.pageSize) return true;
+    if (pageOne == RollbackJournal::PageOne::Absent) {
+        const std::int64_t filePages = (databaseSize + file.pageSize - 1) / file.pageSize;
+        return filePages < std::int64_t(journal.originalPages()) ||
+               file.headerPages > journal.originalPages();
     }
     return false;
+}
+
+// Holds the engine's reserved and pending bytes of the file, so that no
+// writer can begin and no reader can roll a journal back; false when a live
+// writer holds them. A reader takes the pending byte for a moment on its way
+// to reading, which is waited out.
+bool holdEngineWriters(NativeFile& database) {
+    if (!database.isOpen() || database.lockedByOther(kPendingByte, kPendingAndReservedBytes)) {
+        return false;
+    }
+    for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
+        if (database.tryLock(kPendingByte, kPendingAndReservedBytes)) return true;
+        std::this_thread::sleep_for(kLockPause);
+    }
+    return false;
+}
+
+// The engine takes a journal into account only when its first byte is not 0.
+bool journalBegun(const QString& journalPath) {
+    const NativeFile journal(journalPath, NativeFile::Access::Read);
+    unsigned char first = 0;
+    return journal.readAt(0, &first, 1) && first != 0;
 }
 
 }  // namespace
@@ -128,9 +169,45 @@ void RequireRegularFile(const QString& path) {
     }
 }
 
-QString SetAsideStaleJournal(const QString& path) {
-    const QString journal = path + QStringLiteral("-journal");
-    if (!QFileInfo::exists(journal) || !journalBelongsElsewhere(path, journal)) return {};
+QString EnginePathOf(const QString& path) {
+    sqlite3_vfs* vfs = sqlite3_vfs_find(nullptr);
+    const QByteArray name = path.toUtf8();
+    std::vector<char> full(std::size_t(vfs->mxPathname) + 1);
+    // The engine reports a path with links resolved as SQLITE_OK_SYMLINK.
+    if (vfs->xFullPathname(vfs, name.constData(), int(full.size()), full.data()) & 0xff) {
+        return path;
+    }
+    return QString::fromUtf8(full.data());
+}
+
+QString JournalPathOf(const QString& enginePath) { return enginePath + QStringLiteral("-journal"); }
+
+void RequireOrdinaryCompanions(const QString& enginePath) {
+    static const std::pair<const char*, const char*> companions[] = {
+        {"-journal", "journal"}, {"-wal", "write-ahead log"}, {"-shm", "shared-memory index"}};
+    for (const auto& [suffix, what] : companions) {
+        const QString companion = enginePath + QLatin1String(suffix);
+        const FileStatus status = EntryStatusOf(companion);
+        if (status.exists && !status.regular) {
+            throw EOleException(
+                QStringLiteral("'%1' is not a regular file: the catalogue '%2' is not opened or "
+                               "changed while it stands where the engine keeps the catalogue's "
+                               "%3.")
+                    .arg(companion, enginePath, QLatin1String(what)));
+        }
+    }
+}
+
+QString SetAsideStaleJournal(const QString& enginePath) {
+    const QString journal = JournalPathOf(enginePath);
+    if (!EntryStatusOf(journal).exists || !journalBegun(journal)) return {};
+    // A file that cannot be written cannot be rolled back either: the
+    // engine then refuses to read it, and nothing needs moving.
+    NativeFile database(enginePath, NativeFile::Access::ReadWrite);
+    if (!holdEngineWriters(database) ||
+        !journalBelongsElsewhere(database, StatusOf(enginePath).size, journal)) {
+        return {};
+    }
     const QString aside =
         journal + QStringLiteral(".stale-") +
         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
@@ -139,12 +216,27 @@ QString SetAsideStaleJournal(const QString& path) {
             QStringLiteral("A journal left beside '%1' by an earlier file could not be set aside "
                            "as '%2'; the file was not opened, so that the journal cannot damage "
                            "it.")
-                .arg(path, aside));
+                .arg(enginePath, aside));
     }
     return QStringLiteral(
                "A journal left beside '%1' by an earlier file was set aside as '%2'; the file "
                "was opened as it is.")
-        .arg(path, QFileInfo(aside).fileName());
+        .arg(enginePath, QFileInfo(aside).fileName());
+}
+
+HotJournal HotJournalBeside(const QString& enginePath) {
+    const QString journalPath = JournalPathOf(enginePath);
+    // The engine rolls a journal back only when the file is not empty and
+    // no writer holds the file.
+    if (!EntryStatusOf(journalPath).exists || !journalBegun(journalPath)) return HotJournal::None;
+    const NativeFile database(enginePath, NativeFile::Access::Read);
+    const std::int64_t size = StatusOf(enginePath).size;
+    if (!database.isOpen() || size <= 0 ||
+        database.lockedByOther(kPendingByte, kPendingAndReservedBytes)) {
+        return HotJournal::None;
+    }
+    return journalBelongsElsewhere(database, size, journalPath) ? HotJournal::OfAnotherFile
+                                                                : HotJournal::OfThisFile;
 }
 
 }  // namespace quarrow

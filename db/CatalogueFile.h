@@ -33,12 +33,32 @@ void StampFreshChangeCounter(const QString& path);
 // regular file: a pipe, device or socket would block or mislead the engine.
 void RequireRegularFile(const QString& path);
 
+// The path by which the engine knows the file at `path`: absolute, with
+// symbolic links resolved as the engine resolves them. Its journal and logs
+// lie beside that path.
+QString EnginePathOf(const QString& path);
+
+// Throws EOleException, naming the entry, when the engine's journal,
+// write-ahead log or shared-memory index beside the file exists and is not a
+// regular file: the engine would wait on a pipe, write through a link or
+// fail on a folder.
+void RequireOrdinaryCompanions(const QString& enginePath);
+
 // A rollback journal beside the catalogue that no live writer holds and that
-// belongs to an earlier file, not to this one (the file was replaced after
-// the journal was written, or the journal's record of the file does not fit
-// it), would be rolled into the new file and damage it. Such a journal is
-// moved aside as "<file>-journal.stale-<time>". Returns what was done, for
-// the user; empty when nothing was.
-QString SetAsideStaleJournal(const QString& path);
+// provably belongs to another file would be rolled into this one and damage
+// it. Such a journal is moved aside as "<file>-journal.stale-<time>".
+// Returns what was done, for the user; empty when nothing was. A journal
+// that may belong to the file is left to the engine, which rolls it back.
+// For connections that may write: a reading one moves nothing.
+QString SetAsideStaleJournal(const QString& enginePath);
+
+// A journal the engine would roll into the file at the next reading, as a
+// connection that only reads finds it: none, one that may belong to the
+// file, or one that provably belongs to another file.
+enum class HotJournal { None, OfThisFile, OfAnotherFile };
+HotJournal HotJournalBeside(const QString& enginePath);
+
+// Where the engine keeps the rollback journal of the file.
+QString JournalPathOf(const QString& enginePath);
 
 }  // namespace quarrow

@@ -5,6 +5,7 @@
 #include "core/Exception.h"
 
 #include <QStringList>
+#include <algorithm>
 
 namespace quarrow {
 
@@ -107,10 +108,30 @@ void checkIndexesAndTriggers(sqlite3* db, const QString& path, const QStringList
     }
 }
 
+// Each catalogue table's index whose statements all stand in the schema.
+TrigramIndexes usableIndexes(sqlite3* db, const QStringList& tables) {
+    QStringList schema;
+    Statement objects(db, "SELECT sql FROM main.sqlite_schema WHERE sql IS NOT NULL");
+    while (objects.step()) schema.append(objects.text(0));
+    TrigramIndexes indexes;
+    for (const QString& table : tables) {
+        const QStringList columns = TrigramIndexedColumns(db, table);
+        if (columns.size() != 1) continue;
+        const QStringList statements = TrigramIndexSchema(table, columns.front());
+        if (std::all_of(statements.begin(), statements.end(),
+                        [&schema](const QString& sql) { return schema.contains(sql); })) {
+            indexes.insert(table.toLower(), columns.front());
+        }
+    }
+    return indexes;
+}
+
 }  // namespace
 
-void CheckCatalogueSchema(sqlite3* db, const QString& path) {
-    checkIndexesAndTriggers(db, path, checkTables(db, path));
+TrigramIndexes CheckCatalogueSchema(sqlite3* db, const QString& path) {
+    const QStringList tables = checkTables(db, path);
+    checkIndexesAndTriggers(db, path, tables);
+    return usableIndexes(db, tables);
 }
 
 }  // namespace quarrow

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 
 struct sqlite3;
@@ -15,6 +16,12 @@ namespace quarrow {
 // than the one the builder writes; any trigger other than the index's own.
 // Further tables and indexes are left alone: nothing of the program reads
 // them. Throws EOleException.
-void CheckCatalogueSchema(sqlite3* db, const QString& path);
+//
+// Returns the catalogue tables whose trigram index is complete in its
+// schema (the index as the builder writes it and its three triggers), keyed
+// by the table's name in lower case, with the column it covers: only those
+// indexes follow the program's writes and may narrow its searches.
+using TrigramIndexes = QHash<QString, QString>;
+TrigramIndexes CheckCatalogueSchema(sqlite3* db, const QString& path);
 
 }  // namespace quarrow

@@ -5,6 +5,7 @@
 #include "Like.h"
 #include "ReadAheadVfs.h"
 #include "Sqlite.h"
+#include "TrigramIndex.h"
 #include "core/Exception.h"
 
 #include <QDir>
@@ -54,6 +55,50 @@ void mapWholeFile(sqlite3* db, qint64 fileBytes) {
     pragma.step();
 }
 
+// A connection that only reads cannot roll a journal back. A short
+// connection that may write lets the engine do it first, as any program
+// opening the file for writing would; where it cannot write, the reading
+// meets the engine's refusal, which names the journal (EngineMessage). A
+// journal of another file is not the engine's to roll back, and a reading
+// connection moves nothing aside.
+void readyForReading(const QString& enginePath) {
+    switch (HotJournalBeside(enginePath)) {
+        case HotJournal::None:
+            return;
+        case HotJournal::OfAnotherFile:
+            throw EOleException(
+                QStringLiteral(
+                    "The catalogue '%1' cannot be read: the journal '%2' beside it was left "
+                    "by another file. A connection that may write sets it aside (the "
+                    "program's searches do); one that only reads leaves it where it is.")
+                    .arg(enginePath, JournalPathOf(enginePath)));
+        case HotJournal::OfThisFile: {
+            sqlite3* db = nullptr;
+            if (sqlite3_open_v2(enginePath.toUtf8().constData(), &db,
+                                SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                                GuardedVfsName()) == SQLITE_OK) {
+                sqlite3_busy_timeout(db, kBusyTimeoutMs);
+                sqlite3_exec(db, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, nullptr);
+            }
+            sqlite3_close_v2(db);
+            return;
+        }
+    }
+}
+
+qint64 schemaVersionOf(sqlite3* db) {
+    Statement version(db, "PRAGMA schema_version");
+    return version.step() ? version.int64(0) : 0;
+}
+
+// Writes page 1 without changing it: see WriteTransaction.
+void rewriteHeaderPage(sqlite3* db) {
+    Statement read(db, "PRAGMA user_version");
+    const qint64 version = read.step() ? read.int64(0) : 0;
+    const QByteArray sql = "PRAGMA user_version = " + QByteArray::number(version);
+    Exec(db, sql.constData());
+}
+
 }  // namespace
 
 Connection::Connection(QString connectionString, QObject* parent)
@@ -75,13 +120,66 @@ void Connection::open() {
 }
 
 void Connection::reopenIfReplaced() {
-    if (!isOpen() || IdentityOf(filePath_) == identity_) return;
-    close();
-    openFile();
+    if (!isOpen()) return;
+    if (IdentityOf(filePath_) != identity_) {
+        close();
+        openFile();
+        return;
+    }
+    checkBesideFile();
+}
+
+void Connection::checkBesideFile() {
+    RequireOrdinaryCompanions(enginePath_);
+    if (readOnly_) {
+        readyForReading(enginePath_);
+        return;
+    }
+    const QString notice = SetAsideStaleJournal(enginePath_);
+    if (!notice.isEmpty()) emit noticed(notice);
 }
 
 void Connection::noteOwnWrite() {
     if (isOpen()) identity_ = IdentityOf(filePath_);
+}
+
+void Connection::beginWrite() {
+    handle();
+    reopenIfReplaced();
+    // With no transaction open every cached page is unused, and the engine
+    // gives them all up.
+    sqlite3_db_release_memory(db_);
+    Exec(db_, "BEGIN IMMEDIATE");
+    try {
+        // The schema was checked when the file was opened; one changed since
+        // is checked again before anything is written under it.
+        if (schemaVersionOf(db_) != schemaVersion_) {
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            close();
+            openFile();
+            Exec(db_, "BEGIN IMMEDIATE");
+        }
+        rewriteHeaderPage(db_);
+    } catch (...) {
+        if (db_ != nullptr) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+Connection::WriteTransaction::WriteTransaction(Connection& connection) : connection_(connection) {
+    connection_.beginWrite();
+}
+
+Connection::WriteTransaction::~WriteTransaction() {
+    if (!done_ && connection_.isOpen()) {
+        sqlite3_exec(connection_.db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+}
+
+void Connection::WriteTransaction::commit() {
+    Exec(connection_.handle(), "COMMIT");
+    done_ = true;
+    connection_.noteOwnWrite();
 }
 
 void Connection::openFile() {
@@ -108,17 +206,25 @@ void Connection::openFile() {
     const bool readOnly = mode == ShareMode::ReadOnly;
 
     // The engine takes file names in UTF-8 on every system.
-    const QByteArray enginePath = path.toUtf8();
-    takeShareLock(enginePath, file.fileName(), mode);
+    const QByteArray utf8Path = path.toUtf8();
+    const QString enginePath = EnginePathOf(path);
+    takeShareLock(utf8Path, file.fileName(), mode);
     sqlite3* db = nullptr;
     QString notice;
+    qint64 schemaVersion = 0;
+    TrigramIndexes indexes;
     try {
-        notice = SetAsideStaleJournal(path);
+        RequireOrdinaryCompanions(enginePath);
+        if (readOnly) {
+            readyForReading(enginePath);
+        } else {
+            notice = SetAsideStaleJournal(enginePath);
+        }
         const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
                           SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_PRIVATECACHE;
-        if (sqlite3_open_v2(enginePath.constData(), &db, flags,
-                            fileAccess_ == FileAccess::ReadAhead ? ReadAheadVfsName() : nullptr) !=
-            SQLITE_OK) {
+        if (sqlite3_open_v2(utf8Path.constData(), &db, flags,
+                            fileAccess_ == FileAccess::ReadAhead ? ReadAheadVfsName()
+                                                                 : GuardedVfsName()) != SQLITE_OK) {
             ThrowEngineError(db);
         }
         sqlite3_busy_timeout(db, kBusyTimeoutMs);
@@ -127,12 +233,13 @@ void Connection::openFile() {
         watchWork(db);
         // Reading the schema proves the file is a database we can read.
         Exec(db, "SELECT count(*) FROM sqlite_schema");
-        CheckCatalogueSchema(db, path);
+        indexes = CheckCatalogueSchema(db, path);
         if (!DatabasePasswordMatches(db, settings.password)) {
             throw EOleException(QStringLiteral("Not a valid password."));
         }
         RegisterLike(db);
         if (fileAccess_ == FileAccess::MemoryMapped) mapWholeFile(db, file.size());
+        schemaVersion = schemaVersionOf(db);
     } catch (...) {
         sqlite3_close_v2(db);
         shareLock_.release();
@@ -140,10 +247,45 @@ void Connection::openFile() {
     }
     db_ = db;
     filePath_ = path;
+    enginePath_ = enginePath;
+    readOnly_ = readOnly;
     identity_ = IdentityOf(path);
+    schemaVersion_ = schemaVersion;
+    password_ = settings.password;
+    trigramIndexes_.clear();
+    for (auto it = indexes.cbegin(); it != indexes.cend(); ++it) {
+        trigramIndexes_.insert(it.key(), {it.value(), false});
+    }
     pageCache_ = PageCache::Default;
     setPageCache(PageCache::ForScans);
     if (!notice.isEmpty()) emit noticed(notice);
+}
+
+QString Connection::trigramIndexedColumn(const QString& table) {
+    const auto index = trigramIndexes_.find(table.toLower());
+    if (index == trigramIndexes_.end()) return {};
+    if (!index->checked) {
+        // An index that lists other rows than the table holds, emptied or
+        // left behind by a tool that wrote around its triggers, would make
+        // searches miss rows. Its own count of rows against the table's
+        // tells such an index cheaply; searches then read the table.
+        Statement count(db_, QStringLiteral("SELECT count(*) FROM ") + QuoteIdentifier(table));
+        const qint64 rows = count.step() ? count.int64(0) : -1;
+        const qint64 listed = TrigramIndexRows(db_, table);
+        index->checked = true;
+        if (listed != rows) {
+            index->column.clear();
+            emit noticed(
+                QStringLiteral("The search index of the catalogue '%1' is incomplete (%2 lists %3 "
+                               "rows, the table holds %4), so searches read every row instead. "
+                               "To rebuild it: quarrow-catalogue reindex --password %5 \"%1\"")
+                    .arg(filePath_, TrigramIndexName(table))
+                    .arg(listed)
+                    .arg(rows)
+                    .arg(password_.isEmpty() ? QStringLiteral("P") : password_));
+        }
+    }
+    return index->column;
 }
 
 void Connection::watchWork(sqlite3* db) {
@@ -218,7 +360,10 @@ void Connection::close() {
     }
     shareLock_.release();
     filePath_.clear();
+    enginePath_.clear();
     identity_ = {};
+    trigramIndexes_.clear();
+    password_.clear();
 }
 
 }  // namespace quarrow

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CatalogueFile.h"
+#include "CatalogueSchema.h"
 #include "ConnectionString.h"
 #include "FileShareLock.h"
 
@@ -33,16 +34,50 @@ public:
         hasExplicitMode_ = true;
     }
 
+    // Opens the connection; on an open one, checks the file as
+    // reopenIfReplaced() does.
     void open();
     void close();
     bool isOpen() const { return db_ != nullptr; }
     sqlite3* handle() const;
 
-    // Opens the file afresh when it is not the one opened, or has been
-    // changed by someone else since (see FileIdentity). Writes call this
-    // first, and noteOwnWrite() once they are committed.
+    // Checks what lies at the file's path before the connection reads from
+    // it again: refuses a journal or log beside it that is not a regular
+    // file, deals with a journal left there (see openFile), and opens the
+    // file afresh when it is not the one opened or has been changed by
+    // someone else since (see FileIdentity).
     void reopenIfReplaced();
-    void noteOwnWrite();
+
+    // A transaction of the program's own writes, committed by commit() and
+    // rolled back otherwise. It starts from the file as it is on disk now:
+    // the file is checked as reopenIfReplaced() does, the pages the
+    // connection keeps are dropped (a file copied in with the same size,
+    // time and change counter would otherwise get pages of the old one
+    // written into it), and the schema is opened afresh when it changed. Its
+    // first change rewrites the header page unchanged, so that the journal
+    // of an interrupted write always begins with page 1 and the change
+    // counter it held: a journal left beside a file moved in later is told
+    // from the file's own by it.
+    class WriteTransaction {
+    public:
+        explicit WriteTransaction(Connection& connection);
+        ~WriteTransaction();
+        WriteTransaction(const WriteTransaction&) = delete;
+        WriteTransaction& operator=(const WriteTransaction&) = delete;
+        void commit();
+
+    private:
+        Connection& connection_;
+        bool done_ = false;
+    };
+
+    // The column that the trigram index beside `table` covers, for
+    // narrowing a search; empty when the table has none whose schema is
+    // complete (learnt when the file was opened), or when the index does not
+    // list as many rows as the table holds. That is checked at the first
+    // search of the table after opening, which emits noticed() with how to
+    // rebuild the index.
+    QString trigramIndexedColumn(const QString& table);
 
     // Every statement runs under a bound of work far above what the largest
     // catalogue needs; past it the statement is stopped with an error
@@ -75,11 +110,14 @@ public:
 
 signals:
     // Something the user should know about the file that is not an error,
-    // such as a stale journal set aside.
+    // such as a stale journal set aside or an incomplete search index.
     void noticed(const QString& message);
 
 private:
     void openFile();
+    void checkBesideFile();
+    void beginWrite();
+    void noteOwnWrite();
     void takeShareLock(const QByteArray& enginePath, const QString& fileName, ShareMode mode);
     void watchWork(sqlite3* db);
     static void statementStarted(Connection* self);
@@ -91,7 +129,16 @@ private:
     sqlite3* db_ = nullptr;
     FileShareLock shareLock_;
     QString filePath_;
+    QString enginePath_;
+    bool readOnly_ = false;
     FileIdentity identity_;
+    qint64 schemaVersion_ = 0;
+    QString password_;
+    struct TrigramIndex {
+        QString column;  // empty once found incomplete
+        bool checked = false;
+    };
+    QHash<QString, TrigramIndex> trigramIndexes_;
     PageCache pageCache_ = PageCache::Default;
     FileAccess fileAccess_ = FileAccess::ReadAhead;
     bool pageCacheByStatement_ = true;

@@ -84,6 +84,14 @@ bool NativeFile::lockedByOther(std::int64_t offset, std::int64_t length) const {
     return false;
 }
 
+bool NativeFile::tryLock(std::int64_t offset, std::int64_t length) {
+    OVERLAPPED position = at(offset);
+    return isOpen() &&
+           LockFileEx(handleOf(handle_), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                      DWORD(std::uint64_t(length)), DWORD(std::uint64_t(length) >> 32),
+                      &position) != 0;
+}
+
 FileStatus StatusOf(const QString& path) {
     FileStatus status;
     // Attributes only, and folders too (backup semantics), so that any path
@@ -107,6 +115,22 @@ FileStatus StatusOf(const QString& path) {
         status.exists = true;
     }
     CloseHandle(file);
+    return status;
+}
+
+FileStatus EntryStatusOf(const QString& path) {
+    FileStatus status;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (GetFileAttributesExW(wide(QDir::toNativeSeparators(path)), GetFileExInfoStandard, &data) ==
+        0) {
+        return status;
+    }
+    status.exists = true;
+    status.regular =
+        (data.dwFileAttributes &
+         (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
+    status.size = std::int64_t(std::uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow);
+    status.modifiedNs = nanoseconds(data.ftLastWriteTime);
     return status;
 }
 
@@ -145,10 +169,27 @@ bool NativeFile::lockedByOther(std::int64_t offset, std::int64_t length) const {
     return isOpen() && ::fcntl(fdOf(handle_), F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
 }
 
-FileStatus StatusOf(const QString& path) {
+bool NativeFile::tryLock(std::int64_t offset, std::int64_t length) {
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = off_t(offset);
+    lock.l_len = off_t(length);
+#if defined(F_OFD_SETLK)
+    // A lock of this open file rather than of the process: it meets the
+    // engine's locks in this process too, and closing another descriptor of
+    // the file, which drops every lock the process holds the classic way,
+    // leaves it alone.
+    return isOpen() && ::fcntl(fdOf(handle_), F_OFD_SETLK, &lock) == 0;
+#else
+    return isOpen() && ::fcntl(fdOf(handle_), F_SETLK, &lock) == 0;
+#endif
+}
+
+namespace {
+
+FileStatus statusFrom(const struct stat& info) {
     FileStatus status;
-    struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0) return status;
     status.exists = true;
     status.regular = S_ISREG(info.st_mode);
     status.device = std::uint64_t(info.st_dev);
@@ -156,6 +197,20 @@ FileStatus StatusOf(const QString& path) {
     status.size = std::int64_t(info.st_size);
     status.modifiedNs = std::int64_t(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
     return status;
+}
+
+}  // namespace
+
+FileStatus StatusOf(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) return {};
+    return statusFrom(info);
+}
+
+FileStatus EntryStatusOf(const QString& path) {
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0) return {};
+    return statusFrom(info);
 }
 
 #endif

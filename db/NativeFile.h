@@ -31,6 +31,10 @@ public:
     // True when another process holds a write lock on a byte of the range:
     // the engine's lock of a live writer.
     bool lockedByOther(std::int64_t offset, std::int64_t length) const;
+    // Takes a write lock on the range without waiting, held until this
+    // object closes; false when anyone else, this process's engine included,
+    // holds a lock there or the file is not open for writing.
+    bool tryLock(std::int64_t offset, std::int64_t length);
 
 private:
     static constexpr qintptr kClosed = -1;
@@ -48,5 +52,8 @@ struct FileStatus {
 };
 
 FileStatus StatusOf(const QString& path);
+// The same for the entry at `path` itself: a symbolic link is not followed,
+// and is not a regular file.
+FileStatus EntryStatusOf(const QString& path);
 
 }  // namespace quarrow

@@ -41,7 +41,9 @@ void Query::requireField(const QString& field, const QString& controlName) {
 
 void Query::open() {
     if (isOpen()) return;
-    connection_->open();
+    // Callers open the connection first, which checks the file once for
+    // all the queries of a search.
+    if (!connection_->isOpen()) connection_->open();
     sqlite3* db = connection_->handle();
 
     // A select of whole rows reads each row's id in front of its columns, so
@@ -219,19 +221,24 @@ std::unique_ptr<Statement> Query::prepareForShownRow(const QString& text, const 
     return statement;
 }
 
+// Every write names its conflict handling: a clause in the file's schema
+// (ON CONFLICT REPLACE, say) would otherwise turn a change into the deletion
+// of another row, without the trigram index's triggers.
 void Query::deleteCurrent() {
     ensureModifiable();
     if (current_ < 0)
         throw EDatabaseError(QStringLiteral("%1: Cannot perform this operation on an empty dataset")
                                  .arg(objectName()));
-    connection_->reopenIfReplaced();
-    const ShownRow shown = shownRow(current_);
-    const std::unique_ptr<Statement> remove = prepareForShownRow(
-        QStringLiteral("DELETE FROM %1 WHERE %2").arg(QuoteIdentifier(table_), shown.condition),
-        shown, 1, result_->rowid(current_));
-    remove->step();
-    if (sqlite3_changes(connection_->handle()) == 0) rowNotLocated();
-    connection_->noteOwnWrite();
+    Connection::WriteTransaction transaction(*connection_);
+    {
+        const ShownRow shown = shownRow(current_);
+        const std::unique_ptr<Statement> remove = prepareForShownRow(
+            QStringLiteral("DELETE FROM %1 WHERE %2").arg(QuoteIdentifier(table_), shown.condition),
+            shown, 1, result_->rowid(current_));
+        remove->step();
+        if (sqlite3_changes(connection_->handle()) == 0) rowNotLocated();
+    }
+    transaction.commit();
     const int row = current_;
     emit aboutToRemoveRow(row);
     result_->removeRow(row);
@@ -243,21 +250,19 @@ void Query::deleteCurrent() {
 void Query::updateRow(int row, const QMap<int, QString>& changes) {
     ensureModifiable();
     if (changes.isEmpty()) return;
-    connection_->reopenIfReplaced();
     QStringList assignments;
     for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
         assignments.append(QuoteIdentifier(result_->columns().at(it.key())) +
                            QStringLiteral(" = ?"));
     }
+    Connection::WriteTransaction transaction(*connection_);
     const ShownRow shown = shownRow(row);
-    sqlite3* db = connection_->handle();
     std::int64_t rowid = result_->rowid(row);
-    Transaction transaction(db);
     {
         // RETURNING tells where a change of an INTEGER PRIMARY KEY column
         // moved the row.
         const std::unique_ptr<Statement> update =
-            prepareForShownRow(QStringLiteral("UPDATE %1 SET %2 WHERE %3 RETURNING rowid")
+            prepareForShownRow(QStringLiteral("UPDATE OR ABORT %1 SET %2 WHERE %3 RETURNING rowid")
                                    .arg(QuoteIdentifier(table_),
                                         assignments.join(QStringLiteral(", ")), shown.condition),
                                shown, int(changes.size()) + 1, rowid);
@@ -273,15 +278,12 @@ void Query::updateRow(int row, const QMap<int, QString>& changes) {
     }
     const std::vector<std::string> stored = readRow(rowid);
     transaction.commit();
-    connection_->noteOwnWrite();
     result_->replaceRow(row, rowid, stored);
     emit rowChanged(row);
 }
 
 int Query::insertRow(int at, const QMap<int, QString>& values) {
     ensureModifiable();
-    connection_->reopenIfReplaced();
-    sqlite3* db = connection_->handle();
     QStringList names;
     QStringList marks;
     for (auto it = values.cbegin(); it != values.cend(); ++it) {
@@ -290,11 +292,12 @@ int Query::insertRow(int at, const QMap<int, QString>& values) {
     }
     const QString text =
         names.isEmpty()
-            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(QuoteIdentifier(table_))
-            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+            ? QStringLiteral("INSERT OR ABORT INTO %1 DEFAULT VALUES").arg(QuoteIdentifier(table_))
+            : QStringLiteral("INSERT OR ABORT INTO %1 (%2) VALUES (%3)")
                   .arg(QuoteIdentifier(table_), names.join(QStringLiteral(", ")),
                        marks.join(QStringLiteral(", ")));
-    Transaction transaction(db);
+    Connection::WriteTransaction transaction(*connection_);
+    sqlite3* db = connection_->handle();
     {
         Statement insert(db, text);
         int index = 1;
@@ -304,7 +307,6 @@ int Query::insertRow(int at, const QMap<int, QString>& values) {
     const std::int64_t rowid = sqlite3_last_insert_rowid(db);
     const std::vector<std::string> stored = readRow(rowid);
     transaction.commit();
-    connection_->noteOwnWrite();
     const int row = std::clamp(at, 0, result_->rowCount());
     emit aboutToInsertRow(row);
     result_->insertRow(row, rowid, stored);

@@ -1,6 +1,9 @@
 #include "ReadAheadVfs.h"
 
+#include "NativeFile.h"
+
 #include <sqlite3.h>
+#include <QString>
 
 #include <algorithm>
 #include <cstring>
@@ -188,13 +191,24 @@ const sqlite3_io_methods readAheadMethods = {
     unfetch,
 };
 
-int openFile(sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int* outFlags) {
+// Journals and logs beside a database: a name that stands for anything but
+// a regular file there is not the engine's to open.
+bool refusedCompanion(const char* name, int flags) {
+    constexpr int kCompanions = SQLITE_OPEN_MAIN_JOURNAL | SQLITE_OPEN_WAL |
+                                SQLITE_OPEN_SUPER_JOURNAL | SQLITE_OPEN_SUBJOURNAL;
+    if (name == nullptr || (flags & kCompanions) == 0) return false;
+    const FileStatus status = EntryStatusOf(QString::fromUtf8(name));
+    return status.exists && !status.regular;
+}
+
+int openFile(sqlite3_vfs* vfs, const char* name, sqlite3_file* file, int flags, int* outFlags) {
     ReadAheadFile* f = of(file);
     f->real = reinterpret_cast<sqlite3_file*>(f + 1);
-    f->readsAhead = (flags & SQLITE_OPEN_MAIN_DB) != 0;
+    f->readsAhead = (flags & SQLITE_OPEN_MAIN_DB) != 0 && vfs->pAppData != nullptr;
     f->piece = nullptr;
     forget(f);
     file->pMethods = nullptr;
+    if (refusedCompanion(name, flags)) return SQLITE_CANTOPEN;
     const int rc = underlyingVfs->xOpen(underlyingVfs, name, f->real, flags, outFlags);
     // The engine closes a file whose methods are set, even when opening failed.
     if (f->real->pMethods != nullptr) file->pMethods = &readAheadMethods;
@@ -251,35 +265,51 @@ int currentTimeInt64(sqlite3_vfs*, sqlite3_int64* now) {
     return rc;
 }
 
-constexpr const char* kName = "quarrow-read-ahead";
+constexpr const char* kReadAheadName = "quarrow-read-ahead";
+constexpr const char* kGuardedName = "quarrow-guarded";
+
+void registerLayers() {
+    static std::once_flag registered;
+    std::call_once(registered, [] {
+        underlyingVfs = sqlite3_vfs_find(nullptr);
+        static sqlite3_vfs readAhead{};
+        readAhead.iVersion = 2;
+        readAhead.szOsFile = int(sizeof(ReadAheadFile)) + underlyingVfs->szOsFile;
+        readAhead.mxPathname = underlyingVfs->mxPathname;
+        readAhead.zName = kReadAheadName;
+        // Marks the layer that reads ahead.
+        readAhead.pAppData = &readAhead;
+        readAhead.xOpen = openFile;
+        readAhead.xDelete = deleteFile;
+        readAhead.xAccess = accessFile;
+        readAhead.xFullPathname = fullPathname;
+        readAhead.xDlOpen = dlOpen;
+        readAhead.xDlError = dlError;
+        readAhead.xDlSym = dlSym;
+        readAhead.xDlClose = dlClose;
+        readAhead.xRandomness = randomness;
+        readAhead.xSleep = sleepFor;
+        readAhead.xCurrentTime = currentTime;
+        readAhead.xGetLastError = lastError;
+        readAhead.xCurrentTimeInt64 = currentTimeInt64;
+        sqlite3_vfs_register(&readAhead, 0);
+        static sqlite3_vfs guarded = readAhead;
+        guarded.zName = kGuardedName;
+        guarded.pAppData = nullptr;
+        sqlite3_vfs_register(&guarded, 0);
+    });
+}
 
 }  // namespace
 
 const char* ReadAheadVfsName() {
-    static std::once_flag registered;
-    std::call_once(registered, [] {
-        underlyingVfs = sqlite3_vfs_find(nullptr);
-        static sqlite3_vfs vfs{};
-        vfs.iVersion = 2;
-        vfs.szOsFile = int(sizeof(ReadAheadFile)) + underlyingVfs->szOsFile;
-        vfs.mxPathname = underlyingVfs->mxPathname;
-        vfs.zName = kName;
-        vfs.xOpen = openFile;
-        vfs.xDelete = deleteFile;
-        vfs.xAccess = accessFile;
-        vfs.xFullPathname = fullPathname;
-        vfs.xDlOpen = dlOpen;
-        vfs.xDlError = dlError;
-        vfs.xDlSym = dlSym;
-        vfs.xDlClose = dlClose;
-        vfs.xRandomness = randomness;
-        vfs.xSleep = sleepFor;
-        vfs.xCurrentTime = currentTime;
-        vfs.xGetLastError = lastError;
-        vfs.xCurrentTimeInt64 = currentTimeInt64;
-        sqlite3_vfs_register(&vfs, 0);
-    });
-    return kName;
+    registerLayers();
+    return kReadAheadName;
+}
+
+const char* GuardedVfsName() {
+    registerLayers();
+    return kGuardedName;
 }
 
 }  // namespace quarrow

@@ -11,6 +11,12 @@ namespace quarrow {
 // or gives up a lock, writes, or truncates the file, so it never outlives the
 // read transaction that the file cannot change under. Files in write-ahead
 // log mode are read page by page.
+//
+// The layer also refuses to open a journal or write-ahead log that exists
+// and is not a regular file (a pipe would keep the engine waiting for ever,
+// a link would have it write elsewhere), whenever the engine opens one.
 const char* ReadAheadVfsName();
+// The same layer without reading ahead: the engine's own reads, guarded.
+const char* GuardedVfsName();
 
 }  // namespace quarrow

@@ -1,5 +1,6 @@
 #include "Sqlite.h"
 
+#include "CatalogueFile.h"
 #include "core/Exception.h"
 
 namespace quarrow {
@@ -10,6 +11,26 @@ QString EngineMessage(sqlite3* db) {
         return QStringLiteral(
             "The statement was stopped: it took far more work than reading any catalogue needs, "
             "so the file cannot be what it seems.");
+    }
+    const char* file = db != nullptr ? sqlite3_db_filename(db, "main") : nullptr;
+    if (file != nullptr && *file != 0) {
+        const QString path = QString::fromUtf8(file);
+        const int code = sqlite3_extended_errcode(db);
+        if (code == SQLITE_READONLY_ROLLBACK) {
+            return QStringLiteral(
+                       "The catalogue '%1' cannot be read: a change to it was left unfinished, and "
+                       "the engine restores it from '%2' only with write access to the catalogue "
+                       "and its folder.")
+                .arg(path, JournalPathOf(path));
+        }
+        // The file layer refuses a journal or log that is not a regular file.
+        if ((code & 0xff) == SQLITE_CANTOPEN) {
+            try {
+                RequireOrdinaryCompanions(path);
+            } catch (const EOleException& refusal) {
+                return refusal.message();
+            }
+        }
     }
     return QString::fromUtf8(sqlite3_errmsg(db));
 }

@@ -89,13 +89,35 @@ QString TrigramQueryFor(const QString& likePattern) {
     return trigrams.join(u' ');
 }
 
-IndexCondition TrigramCondition(sqlite3* db, const QString& table, const QString& column,
-                                const QString& likePattern) {
-    if (!TrigramIndexedColumns(db, table).contains(column, Qt::CaseInsensitive)) return {};
+IndexCondition TrigramCondition(const QString& table, const QString& indexedColumn,
+                                const QString& column, const QString& likePattern) {
+    if (indexedColumn.isEmpty() || indexedColumn.compare(column, Qt::CaseInsensitive) != 0) {
+        return {};
+    }
     const QString query = TrigramQueryFor(likePattern);
     if (query.isEmpty()) return {};
     const QString index = QuoteIdentifier(TrigramIndexName(table));
     return {QStringLiteral("rowid IN (SELECT rowid FROM %1 WHERE %1 MATCH ?)").arg(index), query};
+}
+
+qint64 TrigramIndexRows(sqlite3* db, const QString& table) {
+    // The index keeps its totals in the record with id 1 of its data table:
+    // first the number of rows, as a varint of the engine's kind; the record
+    // is empty while the index holds no row.
+    Statement totals(db,
+                     QStringLiteral("SELECT substr(block, 1, 9) FROM %1 WHERE id = 1")
+                         .arg(QuoteIdentifier(TrigramIndexName(table) + QStringLiteral("_data"))));
+    if (!totals.step()) return -1;
+    const QByteArray bytes = totals.blob(0);
+    if (bytes.isEmpty()) return 0;
+    quint64 rows = 0;
+    for (qsizetype k = 0; k < bytes.size(); ++k) {
+        const auto byte = quint8(bytes[k]);
+        if (k == 8) return qint64((rows << 8) | byte);
+        rows = (rows << 7) | (byte & 0x7f);
+        if ((byte & 0x80) == 0) return qint64(rows);
+    }
+    return -1;
 }
 
 }  // namespace quarrow

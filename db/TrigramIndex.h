@@ -41,10 +41,16 @@ struct IndexCondition {
     bool isEmpty() const { return sql.isEmpty(); }
 };
 
-// The condition for `column LIKE likePattern` on `table`; empty when the
-// table has no trigram index over the column or the pattern no run of three
-// characters, in which case the index cannot help.
-IndexCondition TrigramCondition(sqlite3* db, const QString& table, const QString& column,
-                                const QString& likePattern);
+// The condition for `column LIKE likePattern` on `table`, whose usable
+// trigram index covers `indexedColumn` (empty for none); empty when that is
+// not `column` or the pattern has no run of three characters, in which case
+// the index cannot help.
+IndexCondition TrigramCondition(const QString& table, const QString& indexedColumn,
+                                const QString& column, const QString& likePattern);
+
+// How many rows the trigram index beside `table` holds, as the index's own
+// record of its totals says (reading it costs one page); -1 when it cannot
+// be read.
+qint64 TrigramIndexRows(sqlite3* db, const QString& table);
 
 }  // namespace quarrow

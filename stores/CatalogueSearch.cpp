@@ -12,8 +12,8 @@ qint64 RunCatalogueSearch(Connection& connection, Query& results, Query& counter
     const QString pattern = u'%' + text + u'%';
     QString condition = searched.column + QStringLiteral(" LIKE ?");
     QStringList parameters{pattern};
-    const IndexCondition narrowing =
-        TrigramCondition(connection.handle(), searched.table, searched.column, pattern);
+    const IndexCondition narrowing = TrigramCondition(
+        searched.table, connection.trigramIndexedColumn(searched.table), searched.column, pattern);
     if (!narrowing.isEmpty()) {
         condition += QStringLiteral(" AND ") + narrowing.sql;
         parameters.append(narrowing.parameter);

@@ -13,6 +13,16 @@
 //   reliability_helper deny FILE
 //       (Windows) holds FILE open without sharing it with anyone, until
 //       standard input closes.
+//   reliability_helper spill FILE TABLE COLUMN
+//       another program's long change: appends to COLUMN in every row of
+//       TABLE in one transaction, with so small a cache that the engine
+//       writes changed pages into FILE before the commit, then waits to be
+//       killed (or for standard input to close, and rolls back).
+//   reliability_helper interrupt driver|device
+//       deletes the first row of vek.mdb or dev.mdb through the program's own
+//       Query and ends the process at the moment the engine, having written
+//       the change into the file, would delete its journal: the state a
+//       write of the program leaves when it is killed there.
 #include "WriteLog.h"
 #include "core/Exception.h"
 #include "db/Connection.h"
@@ -25,6 +35,7 @@
 #include <QMap>
 #include <QRandomGenerator>
 #include <cstdio>
+#include <cstdlib>
 
 #if defined(Q_OS_WIN)
 #include <windows.h>
@@ -176,6 +187,59 @@ int holdWriteLock(const QString& file) {
     return 0;
 }
 
+int spillUntilKilled(const QString& file, const QString& table, const QString& column) {
+    sqlite3* db = nullptr;
+    const QString change =
+        QStringLiteral(
+            "PRAGMA cache_size = 1; BEGIN; UPDATE \"%1\" SET \"%2\" = \"%2\" || ' (changed)';")
+            .arg(table, column);
+    if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
+            SQLITE_OK ||
+        sqlite3_exec(db, change.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+        say("refused " + QByteArray(sqlite3_errmsg(db)) + '\n');
+        sqlite3_close(db);
+        return 2;
+    }
+    say(QByteArrayLiteral("spilled\n"));
+    while (std::getchar() != EOF) {
+    }
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return 0;
+}
+
+// The engine's own file layer, but the process ends where the engine would
+// delete a journal.
+sqlite3_vfs* engineLayer = nullptr;
+
+int endInsteadOfDeleting(sqlite3_vfs*, const char* name, int syncDirectory) {
+    if (QByteArray(name).endsWith("-journal")) {
+        say(QByteArrayLiteral("interrupted\n"));
+        std::_Exit(3);
+    }
+    return engineLayer->xDelete(engineLayer, name, syncDirectory);
+}
+
+int deleteAndBeInterrupted(bool devices) {
+    // Registered as the default before any connection, so that the
+    // program's own file layer is built over it.
+    engineLayer = sqlite3_vfs_find(nullptr);
+    static sqlite3_vfs interrupting = *engineLayer;
+    interrupting.zName = "interrupting";
+    interrupting.xDelete = endInsteadOfDeleting;
+    sqlite3_vfs_register(&interrupting, 1);
+
+    Connection connection(devices ? DeviceCatalogueConnectionString()
+                                  : MainCatalogueConnectionString());
+    Query rows(&connection, QStringLiteral("ADOQuery1"));
+    rows.setSelect(devices ? QStringLiteral("device") : QStringLiteral("table_1"));
+    rows.open();
+    rows.setCurrentRow(0);
+    rows.deleteCurrent();
+    say(QByteArrayLiteral("not interrupted\n"));
+    return 1;
+}
+
 int holdUnshared(const QString& file) {
 #if defined(Q_OS_WIN)
     const HANDLE held = CreateFileW(reinterpret_cast<const wchar_t*>(file.utf16()), GENERIC_READ, 0,
@@ -214,10 +278,20 @@ int main(int argc, char** argv) {
         }
         if (argc == 3 && mode == "lock") return holdWriteLock(QFile::decodeName(argv[2]));
         if (argc == 3 && mode == "deny") return holdUnshared(QFile::decodeName(argv[2]));
+        if (argc == 5 && mode == "spill") {
+            return spillUntilKilled(QFile::decodeName(argv[2]), QString::fromUtf8(argv[3]),
+                                    QString::fromUtf8(argv[4]));
+        }
+        if (argc == 3 && mode == "interrupt") {
+            return deleteAndBeInterrupted(QByteArray(argv[2]) == "device");
+        }
     } catch (const Exception& error) {
         say("failed " + QByteArray(error.what()) + '\n');
         return 1;
     }
-    std::fprintf(stderr, "usage: %s write driver|device SEED | lock FILE | deny FILE\n", argv[0]);
+    std::fprintf(stderr,
+                 "usage: %s write driver|device SEED | lock FILE | deny FILE | "
+                 "spill FILE TABLE COLUMN | interrupt driver|device\n",
+                 argv[0]);
     return 64;
 }

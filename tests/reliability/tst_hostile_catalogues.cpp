@@ -2,9 +2,9 @@
 // real windows: what a catalogue never needs (views, foreign triggers, tables
 // without row ids, a column hiding the row id) is refused with one message
 // naming the file before any statement of the program runs; a pipe is
-// refused at once; a huge value is shown cut short; a journal left by an
-// earlier file is set aside instead of being rolled into the new one. No file
-// is changed, and every window stays usable.
+// refused at once; a huge value is shown cut short. No file is changed, and
+// every window stays usable. Journals left beside a catalogue are the
+// subject of tst_journals.
 #include "CatalogueWriter.h"
 #include "DamagedCatalogues.h"
 #include "ModalWindow.h"
@@ -167,7 +167,6 @@ private slots:
     void refusedBeforeAnyStatement();
     void deviceCatalogueWithAForeignTrigger();
     void hugeValueIsShownCutShort();
-    void journalOfAnEarlierFileIsSetAside();
     void runawayStatementIsStopped();
     void longSearchShowsTheBusyCursor();
 
@@ -319,50 +318,6 @@ void HostileCataloguesTest::hugeValueIsShownCutShort() {
              qPrintable(QString::number(width)));
     QVERIFY2(shownLength < 20000, qPrintable(QString::number(shownLength)));
     QCOMPARE(Fingerprint(folder_->path()), before);
-}
-
-void HostileCataloguesTest::journalOfAnEarlierFileIsSetAside() {
-    // A writer of the earlier catalogue was killed in the middle of a
-    // change: its journal holds pages of that file.
-    writeDrivers(file());
-    {
-        sqlite3* writer = nullptr;
-        QCOMPARE(sqlite3_open(file().toUtf8().constData(), &writer), SQLITE_OK);
-        QCOMPARE(sqlite3_exec(writer,
-                              "PRAGMA cache_size = 1; BEGIN; "
-                              "UPDATE table_1 SET url = url || 'changed';",
-                              nullptr, nullptr, nullptr),
-                 SQLITE_OK);
-        const QString journal = file() + QStringLiteral("-journal");
-        QVERIFY(QFile::copy(journal, folder_->filePath(QStringLiteral("left-behind"))));
-        sqlite3_exec(writer, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close(writer);
-    }
-    // Later a new catalogue is copied in; the old journal is still there.
-    QFile::remove(file());
-    writeDrivers(file(), {QStringLiteral("GeForce новый")});
-    QVERIFY(QFile::rename(folder_->filePath(QStringLiteral("left-behind")),
-                          file() + QStringLiteral("-journal")));
-    QFile journal(file() + QStringLiteral("-journal"));
-    QVERIFY(journal.open(QIODevice::ReadWrite));
-    QVERIFY(journal.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
-                                QFileDevice::FileModificationTime));
-    journal.close();
-    const QString catalogueHash = Fingerprint(folder_->path()).value(QStringLiteral("vek.mdb"));
-
-    AnswerEveryDialogWithOk dialogs;
-    CreateWindowSet();
-    QCOMPARE(dialogs.take(), QStringList());
-    const QStringList aside =
-        QDir(folder_->path()).entryList({QStringLiteral("vek.mdb-journal.stale-*")});
-    QCOMPARE(aside.size(), 1);
-    QVERIFY(!QFileInfo::exists(file() + QStringLiteral("-journal")));
-    QVERIFY2(Form1->sEdit1->text().contains(aside.front()), qPrintable(Form1->sEdit1->text()));
-    QCOMPARE(Fingerprint(folder_->path()).value(QStringLiteral("vek.mdb")), catalogueHash);
-
-    SearchMainWindow(QStringLiteral("GeForce"));
-    QCOMPARE(dialogs.take(), QStringList());
-    QCOMPARE(Form1->sLabel3->text(), QString::number(kRows + 1));
 }
 
 void HostileCataloguesTest::runawayStatementIsStopped() {
