@@ -57,10 +57,9 @@ void sayWaiting(const QString& target, const QString& lock, const QString& holde
 HANDLE openLockFile(const QString& path) {
     // Not shared for deleting, so that the file cannot vanish under a build
     // that holds it.
-    const HANDLE file = CreateFileW(reinterpret_cast<const wchar_t*>(shown(path).utf16()),
-                                    GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                    FILE_ATTRIBUTE_HIDDEN, nullptr);
+    const HANDLE file = CreateFileW(
+        reinterpret_cast<const wchar_t*>(shown(path).utf16()), GENERIC_READ | GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         cannotOpen(path, qt_error_string(int(GetLastError())).trimmed());
     }
