@@ -706,6 +706,18 @@ void TestCatalogueTool::anOutputThatIsNotACatalogueIsKept() {
     QByteArray input;
     if (command == u"drivers") input = DriverHeaderLine() + driverRow(QStringLiteral("Realtek"));
     if (command == u"sample") arguments.append(QStringLiteral("--rows=10"));
+    if (command == u"devices") {
+        // Registries of one vendor, wherever the system keeps its own.
+        for (const char* kind : {"pci", "usb"}) {
+            const QString registry =
+                dir_.filePath(QStringLiteral("one-vendor.%1.ids").arg(QLatin1String(kind)));
+            QFile file(registry);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("8086  Intel Corporation\n\t1533  I210 Gigabit Network Connection\n");
+            file.close();
+            arguments.append(QStringLiteral("--%1=%2").arg(QLatin1String(kind), registry));
+        }
+    }
 
     const ToolRun run = RunCatalogueTool(arguments, folder.path(), input);
     QCOMPARE(run.exitCode, exitCode);
