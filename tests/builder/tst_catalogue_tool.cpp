@@ -349,6 +349,14 @@ void TestCatalogueTool::usageErrors_data() {
             << QStringList{QString::fromLatin1(command), QStringLiteral("--password="), out}
             << "--password may not be empty";
     }
+    QTest::newRow("wait not a number")
+        << QStringList{QStringLiteral("drivers"), QStringLiteral("--wait=soon"), password,
+                       QStringLiteral("p"), out}
+        << "--wait takes a whole number from 0 to 86400";
+    QTest::newRow("force for export")
+        << QStringList{QStringLiteral("export"), out, QStringLiteral("--force"), password,
+                       QStringLiteral("p")}
+        << "Unknown option 'force'";
     QTest::newRow("option of another command")
         << QStringList{QStringLiteral("sample"), QStringLiteral("--usb"),
                        QStringLiteral("x"),      password,
@@ -375,6 +383,10 @@ void TestCatalogueTool::helpNamesEveryCommand() {
         QVERIFY2(usage.contains(QStringLiteral("quarrow-catalogue ") + QLatin1String(command)),
                  command);
     }
+    QVERIFY2(usage.contains(QStringLiteral("is not replaced unless --force is given")),
+             qPrintable(usage));
+    QVERIFY2(usage.contains(QStringLiteral("--wait S sets how long a build waits")),
+             qPrintable(usage));
 }
 
 void TestCatalogueTool::versionIsPrinted() {
