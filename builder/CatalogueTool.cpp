@@ -70,6 +70,8 @@ auto writing(const QString& file, Build build) {
         return build();
     } catch (const InputError&) {
         throw;
+    } catch (const RefusedOutput& error) {
+        throw RefusedOutput(QStringLiteral("%1: %2").arg(file, error.message()));
     } catch (const Exception& error) {
         throw Exception(QStringLiteral("%1: %2").arg(file, error.message()));
     }
@@ -113,9 +115,25 @@ DriverTableLayout layoutOf(const Invocation& call) {
 
 QCommandLineOption plainOption() { return QCommandLineOption(QStringLiteral("plain")); }
 
+// The options of every command that writes a catalogue.
+QList<QCommandLineOption> outputOptions() {
+    return {QCommandLineOption(QStringLiteral("force")),
+            valueOption(QStringLiteral("wait"), QStringLiteral("SECONDS"))};
+}
+
+OutputOptions outputOf(const Invocation& call) {
+    OutputOptions output;
+    output.force = call.parser.isSet(QStringLiteral("force"));
+    // A day: longer than any build, short of what the clock can count.
+    output.lockWait = std::chrono::seconds(
+        number(call, QStringLiteral("wait"), quint64(kDefaultBuildLockWait.count()), 0, 86400));
+    return output;
+}
+
 int drivers(const QStringList& arguments, QIODevice& in, QIODevice& err) {
     Invocation call;
-    parse(call, arguments, {plainOption()});
+    parse(call, arguments, QList<QCommandLineOption>{plainOption()} + outputOptions());
+    const OutputOptions output = outputOf(call);
     BuildProgressLine line(err, call.file);
     // Rows are read and written as they come, so the share done is the
     // share of the input read, where its size is known.
@@ -126,7 +144,8 @@ int drivers(const QStringList& arguments, QIODevice& in, QIODevice& err) {
     qint64 rows = 0;
     try {
         rows = writing(call.file, [&] {
-            return BuildDriverCatalogue(in, call.file, call.password, layoutOf(call), progress);
+            return BuildDriverCatalogue(in, call.file, call.password, layoutOf(call), progress,
+                                        output);
         });
     } catch (const InputError& error) {
         throw InputError(QStringLiteral("%1: %2").arg(standardInput(), error.message()));
@@ -139,15 +158,18 @@ int drivers(const QStringList& arguments, QIODevice& in, QIODevice& err) {
 int sample(const QStringList& arguments, QIODevice& err) {
     Invocation call;
     parse(call, arguments,
-          {valueOption(QStringLiteral("rows"), QStringLiteral("N")),
-           valueOption(QStringLiteral("seed"), QStringLiteral("S")),
-           valueOption(QStringLiteral("pci"), QStringLiteral("FILE")), plainOption(),
-           QCommandLineOption(QStringLiteral("mixed-names"))});
+          QList<QCommandLineOption>{valueOption(QStringLiteral("rows"), QStringLiteral("N")),
+                                    valueOption(QStringLiteral("seed"), QStringLiteral("S")),
+                                    valueOption(QStringLiteral("pci"), QStringLiteral("FILE")),
+                                    plainOption(),
+                                    QCommandLineOption(QStringLiteral("mixed-names"))} +
+              outputOptions());
     SampleOptions options;
     options.rows = qint64(number(call, QStringLiteral("rows"), 5000, 1, 100'000'000));
     options.seed = number(call, QStringLiteral("seed"), 1, 0, ~quint64(0));
     options.pciIdsPath = call.parser.value(QStringLiteral("pci"));
     options.layout = layoutOf(call);
+    options.output = outputOf(call);
     if (call.parser.isSet(QStringLiteral("mixed-names"))) {
         options.names = SampleNames::LatinAndCyrillic;
     }
@@ -196,8 +218,10 @@ QString countsLine(const QString& path, const IdsCounts& counts, bool subsystems
 int devices(const QStringList& arguments, QIODevice& err) {
     Invocation call;
     parse(call, arguments,
-          {valueOption(QStringLiteral("pci"), QStringLiteral("FILE")),
-           valueOption(QStringLiteral("usb"), QStringLiteral("FILE"))});
+          QList<QCommandLineOption>{valueOption(QStringLiteral("pci"), QStringLiteral("FILE")),
+                                    valueOption(QStringLiteral("usb"), QStringLiteral("FILE"))} +
+              outputOptions());
+    const OutputOptions output = outputOf(call);
     const QString pci = call.parser.isSet(QStringLiteral("pci"))
                             ? call.parser.value(QStringLiteral("pci"))
                             : DefaultPciIdsPath();
@@ -206,7 +230,7 @@ int devices(const QStringList& arguments, QIODevice& err) {
                             : DefaultUsbIdsPath();
     BuildProgressLine line(err, call.file);
     const DeviceCatalogueReport report = writing(call.file, [&] {
-        return BuildDeviceCatalogue(call.file, call.password, pci, usb, line.report());
+        return BuildDeviceCatalogue(call.file, call.password, pci, usb, line.report(), output);
     });
     line.progress().finish();
     print(err, countsLine(pci, report.pci, true) + countsLine(usb, report.usb, false) +
@@ -221,7 +245,8 @@ int devices(const QStringList& arguments, QIODevice& err) {
 QString CatalogueToolUsage() {
     return QStringLiteral(
                "Usage:\n"
-               "  quarrow-catalogue drivers --password P [--plain] OUT.mdb < rows.tsv\n"
+               "  quarrow-catalogue drivers --password P [--plain] [--force] [--wait S] OUT.mdb "
+               "< rows.tsv\n"
                "      Builds a driver catalogue from UTF-8 tab-separated text. The first line "
                "names\n"
                "      the columns in table order: Устройство, os, Размер, Версия at positions 1 to "
@@ -229,7 +254,7 @@ QString CatalogueToolUsage() {
                "      (counting from 0), and Наименование, url, URLdr, ver anywhere else.\n"
                "  quarrow-catalogue sample --password P [--rows N] [--seed S] [--pci FILE] "
                "[--plain] "
-               "[--mixed-names] OUT.mdb\n"
+               "[--mixed-names] [--force] [--wait S] OUT.mdb\n"
                "      Builds a sample driver catalogue of N rows (default 5000) for devices of "
                "pci.ids;\n"
                "      the same seed gives the same rows. --mixed-names adds a Russian word for "
@@ -241,17 +266,29 @@ QString CatalogueToolUsage() {
                "  quarrow-catalogue reindex --password P FILE.mdb\n"
                "      Rebuilds the search index of a driver or device catalogue from its table,\n"
                "      in one transaction.\n"
-               "  quarrow-catalogue devices --password P [--pci FILE] [--usb FILE] OUT.mdb\n"
+               "  quarrow-catalogue devices --password P [--pci FILE] [--usb FILE] [--force] "
+               "[--wait S] OUT.mdb\n"
                "      Builds a device catalogue from pci.ids and usb.ids\n"
                "      (defaults %1 and %2).\n"
                "  quarrow-catalogue --help | --version\n"
                "\n"
                "--plain stores table_1 as a plain table instead of a trigram-indexed one.\n"
                "The password may not be empty; Quarrow opens its catalogues with kavrel.\n"
+               "A build replaces OUT.mdb in one step when it is complete; when OUT.mdb is a "
+               "symbolic link,\n"
+               "the file it leads to is replaced. An existing OUT.mdb that is not a catalogue of "
+               "the kind\n"
+               "built is not replaced unless --force is given; a folder, device or pipe never "
+               "is.\n"
+               "Builds of one output take turns; --wait S sets how long a build waits for "
+               "another\n"
+               "(default %3 s) before it gives up.\n"
                "While standard error is a terminal, builds show their progress there.\n"
-               "Exit codes: 0 done, 2 usage error or unusable input (no file is written), 1 other "
-               "failure.\n")
-        .arg(DefaultPciIdsPath(), DefaultUsbIdsPath());
+               "Exit codes: 0 done, 2 usage error, unusable input or an output not replaced (no "
+               "file is\n"
+               "written), 1 other failure.\n")
+        .arg(DefaultPciIdsPath(), DefaultUsbIdsPath())
+        .arg(qint64(kDefaultBuildLockWait.count()));
 }
 
 int RunCatalogueTool(const QStringList& arguments, QIODevice& in, QIODevice& out, QIODevice& err) {
@@ -279,6 +316,9 @@ int RunCatalogueTool(const QStringList& arguments, QIODevice& in, QIODevice& out
                        CatalogueToolUsage());
         return kExitBadInput;
     } catch (const InputError& error) {
+        print(err, QStringLiteral("quarrow-catalogue: %1\n").arg(error.message()));
+        return kExitBadInput;
+    } catch (const RefusedOutput& error) {
         print(err, QStringLiteral("quarrow-catalogue: %1\n").arg(error.message()));
         return kExitBadInput;
     } catch (const std::exception& error) {

@@ -93,8 +93,9 @@ RowSource rowsOf(const CatalogueTable& table) {
 
 // Builds the file beside its final place and puts it there in one step.
 template <typename Fill>
-void writeAtomically(const QString& path, const QString& password, Fill fill) {
-    OutputFile output(path);
+void writeAtomically(const QString& path, const QString& table, const OutputOptions& options,
+                     const QString& password, Fill fill) {
+    OutputFile output(path, table, options);
     {
         Database db(output.temporaryPath());
         // No journal: a failed build is thrown away as a whole. The one
@@ -114,14 +115,14 @@ void writeAtomically(const QString& path, const QString& password, Fill fill) {
 }  // namespace
 
 void WriteDriverCatalogue(const QString& path, const QString& password, const CatalogueTable& table,
-                          DriverTableLayout layout) {
-    WriteDriverCatalogue(path, password, table.columns, rowsOf(table), layout);
+                          DriverTableLayout layout, const OutputOptions& output) {
+    WriteDriverCatalogue(path, password, table.columns, rowsOf(table), layout, {}, output);
 }
 
 void WriteDriverCatalogue(const QString& path, const QString& password, const QStringList& columns,
                           const RowSource& rows, DriverTableLayout layout,
-                          const RowProgress& progress) {
-    writeAtomically(path, password, [&](sqlite3* db) {
+                          const RowProgress& progress, const OutputOptions& output) {
+    writeAtomically(path, QStringLiteral("table_1"), output, password, [&](sqlite3* db) {
         QStringList definitions;
         for (const QString& column : columns) {
             definitions.append(QuoteIdentifier(column) + QStringLiteral(" TEXT"));
@@ -141,12 +142,12 @@ void WriteDriverCatalogue(const QString& path, const QString& password, const QS
 }
 
 void WriteDeviceCatalogue(const QString& path, const QString& password, const CatalogueTable& table,
-                          const RowProgress& progress) {
+                          const RowProgress& progress, const OutputOptions& output) {
     if (table.columns.size() < 2 || table.columns[0] != u"Код" || table.columns[1] != u"device") {
         throw Exception(
             QStringLiteral("A device catalogue starts with the columns Код and device."));
     }
-    writeAtomically(path, password, [&](sqlite3* db) {
+    writeAtomically(path, QStringLiteral("device"), output, password, [&](sqlite3* db) {
         QStringList columns{QStringLiteral("\"Код\" INTEGER PRIMARY KEY"),
                             QStringLiteral("device TEXT")};
         for (qsizetype c = 2; c < table.columns.size(); ++c) {

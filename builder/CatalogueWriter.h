@@ -1,5 +1,7 @@
 #pragma once
 
+#include "OutputFile.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -27,9 +29,11 @@ enum class DriverTableLayout {
 // Writes a driver catalogue with table_1 in the given column order and the
 // rows in input order, recording `password` (none when empty). The file is
 // written under a temporary name and renamed into place, so a failed build
-// leaves nothing behind. Throws quarrow::Exception on failure.
+// leaves nothing behind (see OutputFile). Throws RefusedOutput for an output
+// it does not replace, and quarrow::Exception on failure.
 void WriteDriverCatalogue(const QString& path, const QString& password, const CatalogueTable& table,
-                          DriverTableLayout layout = DriverTableLayout::TrigramIndexed);
+                          DriverTableLayout layout = DriverTableLayout::TrigramIndexed,
+                          const OutputOptions& output = {});
 
 // Rows handed to a writer one at a time, so that a large table is never held
 // in memory as a whole. A source calls `insert` once per row, in table order.
@@ -45,13 +49,13 @@ using BuildProgress = std::function<void(qint64 rowsDone, qint64 rowsInAll)>;
 void WriteDriverCatalogue(const QString& path, const QString& password, const QStringList& columns,
                           const RowSource& rows,
                           DriverTableLayout layout = DriverTableLayout::TrigramIndexed,
-                          const RowProgress& progress = {});
+                          const RowProgress& progress = {}, const OutputOptions& output = {});
 
 // Writes a device catalogue: table `device` with `Код` INTEGER PRIMARY KEY
 // (numbered automatically for new rows) and `device` TEXT, then any further
 // columns of `table` as TEXT, with a trigram index over `device`. `table.columns` must start with
 // Код, device.
 void WriteDeviceCatalogue(const QString& path, const QString& password, const CatalogueTable& table,
-                          const RowProgress& progress = {});
+                          const RowProgress& progress = {}, const OutputOptions& output = {});
 
 }  // namespace quarrow

@@ -36,7 +36,8 @@ IdsRows readRegistry(const QString& path, IdsKind kind) {
 
 DeviceCatalogueReport BuildDeviceCatalogue(const QString& path, const QString& password,
                                            const QString& pciIdsPath, const QString& usbIdsPath,
-                                           const BuildProgress& progress) {
+                                           const BuildProgress& progress,
+                                           const OutputOptions& output) {
     const IdsRows pci = readRegistry(pciIdsPath, IdsKind::Pci);
     const IdsRows usb = readRegistry(usbIdsPath, IdsKind::Usb);
 
@@ -48,9 +49,12 @@ DeviceCatalogueReport BuildDeviceCatalogue(const QString& path, const QString& p
         for (const QString& text : *rows) table.rows.append(QStringList{QString(), text});
     }
     const qint64 rowsInAll = table.rows.size();
-    WriteDeviceCatalogue(path, password, table, [&](qint64 rowsDone) {
-        if (progress) progress(rowsDone, rowsInAll);
-    });
+    WriteDeviceCatalogue(
+        path, password, table,
+        [&](qint64 rowsDone) {
+            if (progress) progress(rowsDone, rowsInAll);
+        },
+        output);
     return DeviceCatalogueReport{pci.counts, usb.counts, table.rows.size()};
 }
 

@@ -26,6 +26,7 @@ struct DeviceCatalogueReport {
 // throws InputError naming it, and nothing is written.
 DeviceCatalogueReport BuildDeviceCatalogue(const QString& path, const QString& password,
                                            const QString& pciIdsPath, const QString& usbIdsPath,
-                                           const BuildProgress& progress = {});
+                                           const BuildProgress& progress = {},
+                                           const OutputOptions& output = {});
 
 }  // namespace quarrow

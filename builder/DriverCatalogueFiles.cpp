@@ -3,6 +3,7 @@
 #include "InputError.h"
 #include "TsvReader.h"
 #include "db/Connection.h"
+#include "db/EngineLimits.h"
 #include "db/Sqlite.h"
 
 #include <QIODevice>
@@ -51,6 +52,24 @@ QStringList PositionedDriverColumns() {
 }
 
 void CheckDriverColumns(const QStringList& columns) {
+    if (columns.size() > kMaxColumns) {
+        throw InputError(QStringLiteral("the header names %1 columns; the program reads tables of "
+                                        "at most %2 columns")
+                             .arg(columns.size())
+                             .arg(kMaxColumns));
+    }
+    // The program's statements over the table name every column once, with
+    // some 60 bytes of their own around each name, and must stay within its
+    // limit for one statement; so must the table's definition.
+    constexpr qsizetype kMaxNameBytes = kMaxStatementBytes / 4;
+    qsizetype nameBytes = 0;
+    for (const QString& column : columns) nameBytes += column.toUtf8().size();
+    if (nameBytes > kMaxNameBytes) {
+        throw InputError(QStringLiteral("the column names take %1 bytes together; the program "
+                                        "reads tables whose names take at most %2 bytes")
+                             .arg(nameBytes)
+                             .arg(kMaxNameBytes));
+    }
     QSet<QString> seen;
     for (const QString& column : columns) {
         const QString key = column.toLower();
@@ -63,7 +82,10 @@ void CheckDriverColumns(const QStringList& columns) {
             throw InputError(QStringLiteral("the column name '%1' holds a NUL character")
                                  .arg(QString(column).replace(QChar(u'\0'), u' ')));
         }
-        if (key == u"rowid" || key == u"rank" || key == u"table_1") {
+        // A column named as the row id would hide it, and the program reads
+        // and writes rows by their row ids.
+        if (key == u"rowid" || key == u"oid" || key == u"_rowid_" || key == u"rank" ||
+            key == u"table_1") {
             throw InputError(
                 QStringLiteral("the column name '%1' is reserved by the database engine")
                     .arg(column));
@@ -89,7 +111,8 @@ void CheckDriverColumns(const QStringList& columns) {
 }
 
 qint64 BuildDriverCatalogue(QIODevice& tsv, const QString& path, const QString& password,
-                            DriverTableLayout layout, const RowProgress& progress) {
+                            DriverTableLayout layout, const RowProgress& progress,
+                            const OutputOptions& output) {
     QStringList columns;
     const RowSink* insert = nullptr;
     qint64 rows = 0;
@@ -104,16 +127,17 @@ qint64 BuildDriverCatalogue(QIODevice& tsv, const QString& path, const QString& 
         });
     // The header decides the table's columns, so it is read before the file
     // is created; the rows then stream into it.
+    TsvLines lines(tsv);
     QByteArray line;
-    if (!TsvReader::nextLine(tsv, line)) reader.finish();
+    if (!lines.next(line)) reader.finish();
     reader.feed(line);
     WriteDriverCatalogue(
         path, password, columns,
         [&](const RowSink& sink) {
             insert = &sink;
-            while (TsvReader::nextLine(tsv, line)) reader.feed(line);
+            while (lines.next(line)) reader.feed(line);
         },
-        layout, progress);
+        layout, progress, output);
     return rows;
 }
 

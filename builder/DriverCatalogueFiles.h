@@ -14,15 +14,17 @@ QStringList RequiredDriverColumns();
 QStringList PositionedDriverColumns();
 
 // Throws InputError when `columns` lacks a required column, puts one of the
-// positioned columns elsewhere, names a column twice or uses a name the
-// engine reserves.
+// positioned columns elsewhere, names a column twice, uses a name the
+// engine reserves, or makes a table the program cannot read (too many
+// columns, or names too long together).
 void CheckDriverColumns(const QStringList& columns);
 
 // Builds a driver catalogue from tab-separated text whose first line names
 // the columns in table order; rows keep their input order. Returns the number
 // of rows written. Bad input throws InputError and leaves no file behind.
 qint64 BuildDriverCatalogue(QIODevice& tsv, const QString& path, const QString& password,
-                            DriverTableLayout layout, const RowProgress& progress = {});
+                            DriverTableLayout layout, const RowProgress& progress = {},
+                            const OutputOptions& output = {});
 
 // A connection string for the catalogue at `path`, read-only.
 QString CatalogueConnectionString(const QString& path, const QString& password);

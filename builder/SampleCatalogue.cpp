@@ -234,7 +234,8 @@ void WriteSampleCatalogue(const QString& path, const QString& password,
         options.layout,
         [&](qint64 rowsDone) {
             if (progress) progress(rowsDone, options.rows);
-        });
+        },
+        options.output);
 }
 
 }  // namespace quarrow

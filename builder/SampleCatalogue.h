@@ -53,6 +53,7 @@ struct SampleOptions {
     QString pciIdsPath;  // empty: the system's pci.ids
     SampleNames names = SampleNames::Maker;
     DriverTableLayout layout = DriverTableLayout::TrigramIndexed;
+    OutputOptions output;
 };
 
 // Writes a sample catalogue; throws InputError when pci.ids cannot be read

@@ -46,10 +46,13 @@ install(FILES ${QUARROW_SAMPLE_DIR}/vek.mdb ${QUARROW_SAMPLE_DIR}/dev.mdb ${QUAR
         DESTINATION ${CMAKE_INSTALL_DATADIR}/quarrow)
 
 # The desktop entry names the launcher by its full path, which is known only
-# when installing (a package installs under another prefix than a build).
+# when installing (a package installs under another prefix than a build),
+# and quoted as the desktop wants it.
 install(CODE "
+  include(\"${CMAKE_CURRENT_LIST_DIR}/DesktopEntry.cmake\")
   set(QUARROW_APP_ID ${QUARROW_APP_ID})
-  set(QUARROW_LAUNCHER \"\${CMAKE_INSTALL_PREFIX}/${QUARROW_PROGRAM_DIR}/quarrow-launcher\")
+  quarrow_desktop_exec_value(\"\${CMAKE_INSTALL_PREFIX}/${QUARROW_PROGRAM_DIR}/quarrow-launcher\"
+                             QUARROW_LAUNCHER)
   configure_file(\"${QUARROW_PACKAGING_DIR}/${QUARROW_APP_ID}.desktop.in\"
                  \"${QUARROW_GENERATED_DIR}/${QUARROW_APP_ID}.desktop\" @ONLY)
   file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications\"

@@ -2,6 +2,7 @@
 
 #include "CatalogueSchema.h"
 #include "DatabasePassword.h"
+#include "EngineLimits.h"
 #include "Like.h"
 #include "ReadAheadVfs.h"
 #include "Sqlite.h"
@@ -28,11 +29,11 @@ constexpr int kStepsPerLook = 10000;
 // huge values, statements or expressions.
 void limitEngine(sqlite3* db) {
     const std::pair<int, int> limits[] = {
-        {SQLITE_LIMIT_LENGTH, 100'000'000},   {SQLITE_LIMIT_SQL_LENGTH, 100'000},
-        {SQLITE_LIMIT_COLUMN, 500},           {SQLITE_LIMIT_EXPR_DEPTH, 100},
-        {SQLITE_LIMIT_COMPOUND_SELECT, 10},   {SQLITE_LIMIT_VDBE_OP, 100'000},
-        {SQLITE_LIMIT_FUNCTION_ARG, 8},       {SQLITE_LIMIT_ATTACHED, 0},
-        {SQLITE_LIMIT_VARIABLE_NUMBER, 1000}, {SQLITE_LIMIT_TRIGGER_DEPTH, 2},
+        {SQLITE_LIMIT_LENGTH, kMaxValueBytes}, {SQLITE_LIMIT_SQL_LENGTH, kMaxStatementBytes},
+        {SQLITE_LIMIT_COLUMN, kMaxColumns},    {SQLITE_LIMIT_EXPR_DEPTH, 100},
+        {SQLITE_LIMIT_COMPOUND_SELECT, 10},    {SQLITE_LIMIT_VDBE_OP, 100'000},
+        {SQLITE_LIMIT_FUNCTION_ARG, 8},        {SQLITE_LIMIT_ATTACHED, 0},
+        {SQLITE_LIMIT_VARIABLE_NUMBER, 1000},  {SQLITE_LIMIT_TRIGGER_DEPTH, 2},
         {SQLITE_LIMIT_WORKER_THREADS, 0},
     };
     for (const auto& [limit, value] : limits) sqlite3_limit(db, limit, value);

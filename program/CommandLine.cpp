@@ -72,6 +72,9 @@ CommandLineOutcome ParseCommandLine(const QStringList& arguments) {
         QStringLiteral("Displays this help."));
     parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
+    QCommandLineOption showError(QStringLiteral("show-error"), QString(), QStringLiteral("text"));
+    showError.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(showError);
     addToolkitOptions(parser);
 
     CommandLineOutcome outcome;
@@ -89,6 +92,11 @@ CommandLineOutcome ParseCommandLine(const QStringList& arguments) {
     if (parser.isSet(version)) {
         outcome.runProgram = false;
         outcome.output = QStringLiteral("Quarrow %1\n").arg(QStringLiteral(QUARROW_VERSION));
+        return outcome;
+    }
+    if (parser.isSet(showError)) {
+        outcome.runProgram = false;
+        outcome.errorBox = parser.value(showError);
         return outcome;
     }
     if (!parser.positionalArguments().isEmpty()) {

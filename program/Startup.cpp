@@ -1,15 +1,18 @@
 #include "Startup.h"
 
 #include "about/TForm2.h"
+#include "core/Exception.h"
 #include "db/LargeBuffer.h"
 #include "devices/TForm4.h"
 #include "devices/TForm5.h"
 #include "dialogs/Dialogs.h"
 #include "forms/ShowModal.h"
 #include "mainwindow/TForm1.h"
+#include "skin/SkinManager.h"
 #include "vendors/TForm3.h"
 
 #include <QApplication>
+#include <QDir>
 #include <cstddef>
 
 namespace quarrow {
@@ -74,6 +77,21 @@ void DestroyWindowSet() {
     Form2 = nullptr;
     delete Form1;
     Form1 = nullptr;
+}
+
+int ShowErrorBoxAlone(const QString& text) {
+    SetApplicationTitle(QStringLiteral("Quarrow"));
+    QApplication::setApplicationName(QStringLiteral("Quarrow"));
+    TsSkinManager skin;
+    try {
+        skin.setSkinDirectory(QDir::toNativeSeparators(QCoreApplication::applicationDirPath()) +
+                              QDir::separator());
+        skin.setSkinName(QStringLiteral("Shine"));
+    } catch (const Exception&) {
+        // The plain look says the same.
+    }
+    AppMessageBox(text, ApplicationTitle(), MB_OK | MB_ICONSTOP);
+    return 0;
 }
 
 int RunQuarrow(const std::function<void()>& createWindows) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <functional>
 
 namespace quarrow {
@@ -20,5 +21,9 @@ int RunQuarrow(const std::function<void()>& createWindows = CreateWindowSet);
 
 // Deletes the window set (the end of the process, or between tests).
 void DestroyWindowSet();
+
+// Shows `text` in the program's error box, in the skin Shine when it is
+// there, without any window of the program; returns 0 once it is answered.
+int ShowErrorBoxAlone(const QString& text);
 
 }  // namespace quarrow

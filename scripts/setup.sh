@@ -26,6 +26,7 @@ test_set=(
   "xvfb xauth x11-apps imagemagick librsvg2-bin|a virtual display for scripts/screenshots.sh and the artwork tools"
   "dpkg-dev file|dpkg-shlibdeps, with which cpack reads the package's dependencies off the programs"
   "lintian desktop-file-utils appstream|the checkers of the Debian package, the desktop entry and the AppStream metadata"
+  "libglib2.0-bin|gio launch, which starts the installed desktop entry as GLib-based desktops do"
   "debootstrap|a fresh Debian root for scripts/check-fresh-machine.sh"
   "pciutils|lspci, against which the device list is checked on this machine"
 )

@@ -2,7 +2,9 @@
 // builds ended at any moment, by a signal or outright. Afterwards the output
 // is always one complete catalogue, never missing; a build ended by SIGINT
 // or SIGTERM leaves no temporary file behind, and the temporary file of one
-// ended outright is removed by the next build.
+// ended outright is removed by the next build. Builds take turns through a
+// lock file of their own: a lock on the folder holds none up, and a build
+// that finds the lock held says who holds it and gives up after --wait.
 #include "TestSupport.h"
 #include "ToolProcess.h"
 
@@ -13,8 +15,13 @@
 #include <QThread>
 #include <QtTest>
 
-#if !defined(Q_OS_WIN)
+#if defined(Q_OS_WIN)
+#include <windows.h>
+#else
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
 #endif
 
 using namespace quarrow::test;
@@ -98,6 +105,78 @@ QStringList temporaryFiles(const QString& folder) {
     return FilesStartingWith(folder, QStringLiteral("vek.mdb.part-"));
 }
 
+QStringList sampleBuild(int rows, const QString& output) {
+    return {QStringLiteral("sample"),     QStringLiteral("--rows"), QString::number(rows),
+            QStringLiteral("--password"), QStringLiteral("kavrel"), output};
+}
+
+QByteArray contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString lockFileOf(const QString& folder) {
+    return QDir(folder).filePath(QStringLiteral(".vek.mdb.quarrow-build-lock"));
+}
+
+// The lock of a build, held by this test as another process would hold it.
+class HeldLock {
+public:
+    explicit HeldLock(const QString& path) {
+#if defined(Q_OS_WIN)
+        file_ =
+            CreateFileW(reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(path).utf16()),
+                        GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                        OPEN_ALWAYS, 0, nullptr);
+        OVERLAPPED whole{};
+        held_ =
+            file_ != INVALID_HANDLE_VALUE &&
+            LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole);
+#else
+        fd_ = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        held_ = fd_ >= 0 && ::fcntl(fd_, F_SETLK, &lock) == 0;
+#endif
+    }
+    ~HeldLock() { release(); }
+    HeldLock(const HeldLock&) = delete;
+    HeldLock& operator=(const HeldLock&) = delete;
+
+    bool held() const { return held_; }
+    void release() {
+#if defined(Q_OS_WIN)
+        if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+        file_ = INVALID_HANDLE_VALUE;
+#else
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+#endif
+        held_ = false;
+    }
+
+private:
+#if defined(Q_OS_WIN)
+    HANDLE file_ = INVALID_HANDLE_VALUE;
+#else
+    int fd_ = -1;
+#endif
+    bool held_ = false;
+};
+
+// How the builder names this test as the lock's holder.
+QString thisHolder() {
+#if defined(Q_OS_WIN)
+    // Windows does not tell who holds a lock on a file.
+    return QStringLiteral("another build");
+#else
+    return QStringLiteral("process %1 (%2)")
+        .arg(QCoreApplication::applicationPid())
+        .arg(QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+#endif
+}
+
 }  // namespace
 
 Q_DECLARE_METATYPE(Ending)
@@ -109,6 +188,9 @@ private slots:
     void buildsIntoOneOutputEndAsOneCatalogue_data();
     void buildsIntoOneOutputEndAsOneCatalogue();
     void nextBuildRemovesWhatAKilledBuildLeft();
+    void aLockOnTheFolderHoldsNoBuildUp();
+    void aBuildSaysWhoHoldsTheLockAndGivesUp();
+    void aWaitingBuildGoesOnOnceTheLockIsFree();
 };
 
 void BuilderRacesTest::buildsIntoOneOutputEndAsOneCatalogue_data() {
@@ -154,6 +236,10 @@ void BuilderRacesTest::buildsIntoOneOutputEndAsOneCatalogue() {
         if (ending != Ending::Killed) {
             QCOMPARE(FilesStartingWith(folder.path(), QStringLiteral("vek.mdb")),
                      QStringList{QStringLiteral("vek.mdb")});
+            // Nor its lock file, which on Windows stays.
+#if !defined(Q_OS_WIN)
+            QVERIFY(!QFileInfo::exists(lockFileOf(folder.path())));
+#endif
         }
     }
 }
@@ -182,6 +268,80 @@ void BuilderRacesTest::nextBuildRemovesWhatAKilledBuildLeft() {
     QCOMPARE(RunCatalogueTool(build, folder.path()).exitCode, 0);
     QCOMPARE(FilesStartingWith(folder.path(), QStringLiteral("vek.mdb")),
              QStringList{QStringLiteral("vek.mdb")});
+}
+
+// Anyone who may read a folder may lock it; builds do not lock folders.
+void BuilderRacesTest::aLockOnTheFolderHoldsNoBuildUp() {
+#if defined(Q_OS_WIN)
+    QSKIP("Windows has no lock on a folder that a reader of it could take.");
+#else
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const int fd = ::open(QFile::encodeName(folder.path()).constData(), O_RDONLY | O_CLOEXEC);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::flock(fd, LOCK_SH | LOCK_NB), 0);
+
+    const ToolRun build =
+        RunCatalogueTool(sampleBuild(10, QStringLiteral("vek.mdb")), folder.path());
+    ::close(fd);
+    QVERIFY2(build.exitCode == 0, qPrintable(build.err));
+    QVERIFY2(!build.err.contains(QStringLiteral("waiting")), qPrintable(build.err));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("vek.mdb")});
+#endif
+}
+
+void BuilderRacesTest::aBuildSaysWhoHoldsTheLockAndGivesUp() {
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QCOMPARE(RunCatalogueTool(sampleBuild(10, QStringLiteral("vek.mdb")), folder.path()).exitCode,
+             0);
+    const QByteArray before = contents(folder.filePath(QStringLiteral("vek.mdb")));
+    HeldLock lock(lockFileOf(folder.path()));
+    QVERIFY(lock.held());
+
+    const ToolRun build = RunCatalogueTool(
+        sampleBuild(20, QStringLiteral("vek.mdb")) + QStringList{QStringLiteral("--wait=1")},
+        folder.path());
+    QCOMPARE(build.exitCode, 1);
+    const QString lockName = QStringLiteral(".vek.mdb.quarrow-build-lock");
+    QCOMPARE(build.err,
+             QStringLiteral("quarrow-catalogue: waiting for another build of 'vek.mdb' to finish: "
+                            "its lock '%1' is held by %2; giving up after 1 s\n"
+                            "quarrow-catalogue: vek.mdb: gave up after waiting 1 s for another "
+                            "build of it: its lock '%1' is held by %2. Build again once that "
+                            "build has ended, or wait longer with --wait SECONDS.\n")
+                 .arg(lockName, thisHolder()));
+    QCOMPARE(contents(folder.filePath(QStringLiteral("vek.mdb"))), before);
+    QCOMPARE(temporaryFiles(folder.path()), QStringList());
+}
+
+void BuilderRacesTest::aWaitingBuildGoesOnOnceTheLockIsFree() {
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    HeldLock lock(lockFileOf(folder.path()));
+    QVERIFY(lock.held());
+    QProcess build;
+    build.setWorkingDirectory(folder.path());
+    build.start(toolPath(), sampleBuild(30, QStringLiteral("vek.mdb")));
+    QVERIFY(build.waitForStarted());
+    QByteArray said;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (said += build.readAllStandardError()).contains("waiting for another build of 'vek.mdb'"),
+        60000);
+    QCOMPARE(build.state(), QProcess::Running);
+
+    lock.release();
+    QVERIFY(build.waitForFinished(60000));
+    QCOMPARE(build.exitCode(), 0);
+    qint64 rows = 0;
+    const QString problem = checkOutput(folder.filePath(QStringLiteral("vek.mdb")), &rows);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QCOMPARE(rows, qint64(30));
+#if !defined(Q_OS_WIN)
+    // The build removes its lock file as it ends; on Windows it stays.
+    QVERIFY(!QFileInfo::exists(lockFileOf(folder.path())));
+#endif
 }
 
 QUARROW_TEST_MAIN(BuilderRacesTest)

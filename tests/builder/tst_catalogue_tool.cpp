@@ -1,6 +1,9 @@
+#include "CatalogueWriter.h"
 #include "TestSupport.h"
 #include "ToolProcess.h"
+#include "TsvReader.h"
 
+#include <QCryptographicHash>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
@@ -8,6 +11,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#if !defined(Q_OS_WIN)
+#include <sys/stat.h>
+#endif
+
+using namespace quarrow;
 using namespace quarrow::test;
 
 namespace {
@@ -19,6 +27,69 @@ QByteArray driverRow(const QString& name) {
         .toUtf8();
 }
 
+QByteArray contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// What an existing output is before a build is pointed at it.
+enum class Existing {
+    TextFile,
+    EmptyFile,
+    DriverCatalogue,
+    DeviceCatalogue,
+    Folder,
+    Fifo,
+    DeadLink
+};
+
+// Makes `path` what `kind` says; false where this system cannot.
+bool makeExisting(Existing kind, const QString& path) {
+    switch (kind) {
+        case Existing::TextFile:
+        case Existing::EmptyFile: {
+            QFile file(path);
+            if (!file.open(QIODevice::WriteOnly)) return false;
+            if (kind == Existing::TextFile) file.write("notes that are not a catalogue\n");
+            return true;
+        }
+        case Existing::DriverCatalogue:
+            WriteDriverCatalogue(
+                path, QStringLiteral("kavrel"),
+                ParseTsv(DriverHeaderLine() + driverRow(QStringLiteral("Intel I219-V"))));
+            return true;
+        case Existing::DeviceCatalogue:
+            WriteDeviceCatalogue(path, QStringLiteral("kavrel"),
+                                 {{QStringLiteral("Код"), QStringLiteral("device")},
+                                  {{QStringLiteral("1"), QStringLiteral("PCI\\VEN_8086")}}});
+            return true;
+        case Existing::Folder:
+            return QDir().mkpath(path);
+        case Existing::Fifo:
+#if defined(Q_OS_WIN)
+            return false;
+#else
+            return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0;
+#endif
+        case Existing::DeadLink:
+#if defined(Q_OS_WIN)
+            return false;
+#else
+            return QFile::link(QStringLiteral("nowhere.mdb"), path);
+#endif
+    }
+    return false;
+}
+
+// The bytes of a file, or what a folder, pipe or link is.
+QByteArray stateOf(const QString& path) {
+    const QFileInfo info(path);
+    if (info.isSymLink()) return "link to " + info.symLinkTarget().toUtf8();
+    if (info.isDir()) return "folder";
+    if (!info.isFile()) return "not a regular file";
+    return QCryptographicHash::hash(contents(path), QCryptographicHash::Sha256);
+}
+
 QList<QStringList> tsvRows(const QByteArray& text) {
     QList<QStringList> rows;
     for (const QString& line : QString::fromUtf8(text).split(u'\n', Qt::SkipEmptyParts)) {
@@ -28,6 +99,8 @@ QList<QStringList> tsvRows(const QByteArray& text) {
 }
 
 }  // namespace
+
+Q_DECLARE_METATYPE(Existing)
 
 class TestCatalogueTool : public QObject {
     Q_OBJECT
@@ -53,6 +126,12 @@ private slots:
     void smallSampleStillHasTheExampleModel();
     void sampleWithoutKnownDevicesIsRefused();
     void mixedNamesAddAKindOfDeviceInRussianToEveryName();
+    void valuesTheProgramCannotReadAreRefused_data();
+    void valuesTheProgramCannotReadAreRefused();
+    void anOutputThatIsNotACatalogueIsKept_data();
+    void anOutputThatIsNotACatalogueIsKept();
+    void aSymbolicLinkKeepsLeadingToTheNewCatalogue();
+    void aReplacedCatalogueKeepsItsPermissions();
 
 private:
     QTemporaryDir dir_;
@@ -70,7 +149,8 @@ void TestCatalogueTool::badDriverInputStopsTheBuild_data() {
 
     QTest::newRow("too few fields") << header + good + "a\tb\n" << 3 << "2 field(s)";
     QTest::newRow("too many fields") << header + good.chopped(1) + "\textra\n" << 2 << "9 field(s)";
-    QTest::newRow("blank line among rows") << header + good + "\n" + good << 3 << "1 field(s)";
+    QTest::newRow("blank line among rows") << header + good + "\n" + good << 3 << "line is empty";
+    QTest::newRow("blank line at the end") << header + good + "\n" << 3 << "line is empty";
     QTest::newRow("invalid UTF-8")
         << header + good + good + "GeForce \xC3\x28" + good.mid(7) << 4 << "not valid UTF-8";
     QTest::newRow("UTF-8 cut off at the end of a line") << header + good.chopped(1) + "\xD0\n"
@@ -89,6 +169,36 @@ void TestCatalogueTool::badDriverInputStopsTheBuild_data() {
     QTest::newRow("column named twice") << header.chopped(1) + "\turl\n" << 1 << "named twice";
     QTest::newRow("column without a name") << header.chopped(1) + "\t\n" << 1 << "without a name";
     QTest::newRow("no header") << QByteArray() << 1 << "header line";
+
+    QByteArray crOnly = header + good + good;
+    crOnly.replace('\n', '\r');
+    QTest::newRow("lines ending in CR only") << crOnly << 1 << "the lines end in CR only";
+    QTest::newRow("CR inside a row")
+        << header + good + good.left(10) + "\r" + good.mid(10) << 3 << "holds a CR";
+    const QString text = QString::fromUtf8(header + good);
+    QByteArray utf16(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    QTest::newRow("UTF-16 with a byte order mark")
+        << QByteArray("\xFF\xFE") + utf16 << 1 << "the text is UTF-16";
+    QTest::newRow("UTF-16 without one") << utf16 << 1 << "is the text UTF-16?";
+    QTest::newRow("NUL in a value")
+        << header + good + good.left(5) + QByteArray(1, '\0') + good.mid(5) << 3 << "NUL byte";
+    QByteArray columns501 = header.chopped(1);
+    for (int c = 0; c < 493; ++c) columns501 += "\tc" + QByteArray::number(c);
+    QTest::newRow("501 columns") << columns501 + "\n"
+                                 << 1
+                                 << "the header names 501 columns; the program reads tables of "
+                                    "at most 500 columns";
+    QByteArray columns3000 = header.chopped(1);
+    for (int c = 0; c < 2992; ++c) columns3000 += "\tc" + QByteArray::number(c);
+    QTest::newRow("3000 columns") << columns3000 + "\n" << 1 << "names 3000 columns";
+    QTest::newRow("names too long together")
+        << header.chopped(1) + "\t" + QByteArray(25000, 'n') + "\n"
+        << 1 << "bytes together; the program reads tables whose names take at most 25000 bytes";
+    for (const char* name : {"oid", "_ROWID_", "rowid"}) {
+        QTest::newRow(qPrintable(QStringLiteral("column named %1").arg(QLatin1String(name))))
+            << header.chopped(1) + "\t" + name + "\n"
+            << 1 << "reserved by the database engine";
+    }
 }
 
 void TestCatalogueTool::badDriverInputStopsTheBuild() {
@@ -239,6 +349,14 @@ void TestCatalogueTool::usageErrors_data() {
             << QStringList{QString::fromLatin1(command), QStringLiteral("--password="), out}
             << "--password may not be empty";
     }
+    QTest::newRow("wait not a number")
+        << QStringList{QStringLiteral("drivers"), QStringLiteral("--wait=soon"), password,
+                       QStringLiteral("p"), out}
+        << "--wait takes a whole number from 0 to 86400";
+    QTest::newRow("force for export")
+        << QStringList{QStringLiteral("export"), out, QStringLiteral("--force"), password,
+                       QStringLiteral("p")}
+        << "Unknown option 'force'";
     QTest::newRow("option of another command")
         << QStringList{QStringLiteral("sample"), QStringLiteral("--usb"),
                        QStringLiteral("x"),      password,
@@ -265,6 +383,10 @@ void TestCatalogueTool::helpNamesEveryCommand() {
         QVERIFY2(usage.contains(QStringLiteral("quarrow-catalogue ") + QLatin1String(command)),
                  command);
     }
+    QVERIFY2(usage.contains(QStringLiteral("is not replaced unless --force is given")),
+             qPrintable(usage));
+    QVERIFY2(usage.contains(QStringLiteral("--wait S sets how long a build waits")),
+             qPrintable(usage));
 }
 
 void TestCatalogueTool::versionIsPrinted() {
@@ -509,6 +631,183 @@ void TestCatalogueTool::mixedNamesAddAKindOfDeviceInRussianToEveryName() {
                  qPrintable(name + QStringLiteral(" / ") + maker[r][0]));
         QCOMPARE(mixed[r].mid(1), maker[r].mid(1));
     }
+}
+
+void TestCatalogueTool::valuesTheProgramCannotReadAreRefused_data() {
+    QTest::addColumn<qsizetype>("nameBytes");
+    QTest::addColumn<qsizetype>("otherBytes");
+    QTest::addColumn<QString>("message");
+    // The program's connections read values and rows of up to 100,000,000
+    // bytes; a row of eight text values takes 12 bytes of its own besides.
+    QTest::newRow("a name one byte over")
+        << qsizetype(100'000'001) << qsizetype(0)
+        << "line 2: the value in column 'Наименование' takes 100,000,001 bytes; the program "
+           "reads values of at most 100,000,000 bytes";
+    QTest::newRow("a row one byte over")
+        << qsizetype(99'999'989) << qsizetype(0)
+        << "line 2: the row takes 100,000,001 bytes with its values together";
+    QTest::newRow("two values of half the most")
+        << qsizetype(50'000'000) << qsizetype(50'000'000) << "line 2: the row takes 100,000,";
+}
+
+void TestCatalogueTool::valuesTheProgramCannotReadAreRefused() {
+    QFETCH(qsizetype, nameBytes);
+    QFETCH(qsizetype, otherBytes);
+    QFETCH(QString, message);
+
+    const QByteArray input = DriverHeaderLine() + QByteArray(nameBytes, 'n') + '\t' +
+                             QByteArray(otherBytes, 'd') + "\t\t\t\t\t\t\n";
+    const ToolRun run = RunCatalogueTool({QStringLiteral("drivers"), QStringLiteral("--password"),
+                                          QStringLiteral("kavrel"), QStringLiteral("huge.mdb")},
+                                         dir_.path(), input);
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(QStringLiteral("standard input: ") + message), qPrintable(run.err));
+    QCOMPARE(FilesStartingWith(dir_.path(), QStringLiteral("huge.mdb")), QStringList());
+}
+
+void TestCatalogueTool::anOutputThatIsNotACatalogueIsKept_data() {
+    QTest::addColumn<Existing>("existing");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("force");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+
+    const QString notReplaced = QStringLiteral(
+        "it is not a catalogue of the kind being built (an SQLite database with the table %1), "
+        "so the build does not replace it; give --force to replace it all the same");
+    const QString drivers = notReplaced.arg(QStringLiteral("table_1"));
+    QTest::newRow("a text file") << Existing::TextFile << "drivers" << false << 2 << drivers;
+    QTest::newRow("a text file, forced") << Existing::TextFile << "drivers" << true << 0 << "";
+    QTest::newRow("an empty file") << Existing::EmptyFile << "sample" << false << 0 << "";
+    QTest::newRow("a device catalogue for drivers")
+        << Existing::DeviceCatalogue << "sample" << false << 2 << drivers;
+    QTest::newRow("a driver catalogue for devices")
+        << Existing::DriverCatalogue << "devices" << false << 2
+        << notReplaced.arg(QStringLiteral("device"));
+    QTest::newRow("a driver catalogue")
+        << Existing::DriverCatalogue << "drivers" << false << 0 << "";
+    for (const bool force : {false, true}) {
+        const QString forced = force ? QStringLiteral(", forced") : QString();
+        QTest::newRow(qPrintable(QStringLiteral("a folder") + forced))
+            << Existing::Folder << "drivers" << force << 2 << "it is a folder";
+        QTest::newRow(qPrintable(QStringLiteral("a named pipe") + forced))
+            << Existing::Fifo << "drivers" << force << 2
+            << "it is not a regular file but a device, pipe or socket, which a build never "
+               "replaces";
+        QTest::newRow(qPrintable(QStringLiteral("a link to nothing") + forced))
+            << Existing::DeadLink << "drivers" << force << 2
+            << "it is a symbolic link to '<folder>/nowhere.mdb', which does not exist";
+    }
+}
+
+void TestCatalogueTool::anOutputThatIsNotACatalogueIsKept() {
+    QFETCH(Existing, existing);
+    QFETCH(QString, command);
+    QFETCH(bool, force);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString output = folder.filePath(QStringLiteral("out.mdb"));
+    if (!makeExisting(existing, output)) QSKIP("This system has no such file.");
+    const QByteArray before = stateOf(output);
+    QStringList arguments{command, QStringLiteral("--password"), QStringLiteral("kavrel"),
+                          QStringLiteral("out.mdb")};
+    if (force) arguments.append(QStringLiteral("--force"));
+    QByteArray input;
+    if (command == u"drivers") input = DriverHeaderLine() + driverRow(QStringLiteral("Realtek"));
+    if (command == u"sample") arguments.append(QStringLiteral("--rows=10"));
+    if (command == u"devices") {
+        // Registries of one vendor, wherever the system keeps its own.
+        for (const char* kind : {"pci", "usb"}) {
+            const QString registry =
+                dir_.filePath(QStringLiteral("one-vendor.%1.ids").arg(QLatin1String(kind)));
+            QFile file(registry);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("8086  Intel Corporation\n\t1533  I210 Gigabit Network Connection\n");
+            file.close();
+            arguments.append(QStringLiteral("--%1=%2").arg(QLatin1String(kind), registry));
+        }
+    }
+
+    const ToolRun run = RunCatalogueTool(arguments, folder.path(), input);
+    QCOMPARE(run.exitCode, exitCode);
+    if (exitCode == 0) {
+        QVERIFY(stateOf(output) != before);
+        const ToolRun exported =
+            RunCatalogueTool({QStringLiteral("export"), QStringLiteral("out.mdb"),
+                              QStringLiteral("--password"), QStringLiteral("kavrel")},
+                             folder.path());
+        QVERIFY2(exported.exitCode == 0, qPrintable(exported.err));
+    } else {
+        message.replace(QStringLiteral("<folder>"), folder.path());
+        QCOMPARE(run.err, QStringLiteral("quarrow-catalogue: out.mdb: ") + message + u'\n');
+        QCOMPARE(stateOf(output), before);
+    }
+    // Nothing else is left beside it: no temporary file, and no lock but on
+    // Windows, where the lock file stays.
+    QStringList left =
+        QDir(folder.path())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+#if defined(Q_OS_WIN)
+    left.removeOne(QStringLiteral(".out.mdb.quarrow-build-lock"));
+#endif
+    QCOMPARE(left, QStringList{QStringLiteral("out.mdb")});
+}
+
+void TestCatalogueTool::aSymbolicLinkKeepsLeadingToTheNewCatalogue() {
+#if defined(Q_OS_WIN)
+    QSKIP("Symbolic links on Windows need a privilege that users do not have by default.");
+#endif
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QVERIFY(QDir(folder.path()).mkpath(QStringLiteral("shared")));
+    const QString target = folder.filePath(QStringLiteral("shared/vek.mdb"));
+    const QString link = folder.filePath(QStringLiteral("vek.mdb"));
+    QVERIFY(makeExisting(Existing::DriverCatalogue, target));
+    QVERIFY(QFile::link(QStringLiteral("shared/vek.mdb"), link));
+
+    const QByteArray rows = DriverHeaderLine() + driverRow(QStringLiteral("Radeon 9600"));
+    const ToolRun run = RunCatalogueTool({QStringLiteral("drivers"), QStringLiteral("--password"),
+                                          QStringLiteral("kavrel"), QStringLiteral("vek.mdb")},
+                                         folder.path(), rows);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(QFileInfo(link).symLinkTarget(), target);
+    const ToolRun exported =
+        RunCatalogueTool({QStringLiteral("export"), QStringLiteral("vek.mdb"),
+                          QStringLiteral("--password"), QStringLiteral("kavrel")},
+                         folder.path());
+    QCOMPARE(exported.out, rows);
+    QCOMPARE(QDir(folder.path())
+                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             (QStringList{QStringLiteral("shared"), QStringLiteral("vek.mdb")}));
+    QCOMPARE(QDir(folder.filePath(QStringLiteral("shared")))
+                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("vek.mdb")});
+}
+
+void TestCatalogueTool::aReplacedCatalogueKeepsItsPermissions() {
+#if defined(Q_OS_WIN)
+    QSKIP("Windows keeps permissions in access lists, which a replaced file inherits anyway.");
+#endif
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString output = folder.filePath(QStringLiteral("vek.mdb"));
+    QVERIFY(makeExisting(Existing::DriverCatalogue, output));
+    // Shared with a group that deletes rows too.
+    const QFile::Permissions shared =
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup;
+    QVERIFY(QFile::setPermissions(output, shared));
+
+    const ToolRun run =
+        RunCatalogueTool({QStringLiteral("sample"), QStringLiteral("--rows=10"),
+                          QStringLiteral("--password=kavrel"), QStringLiteral("vek.mdb")},
+                         folder.path());
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(QFile::permissions(output) & ~(QFile::ReadUser | QFile::WriteUser), shared);
 }
 
 QUARROW_TEST_MAIN(TestCatalogueTool)

@@ -1,7 +1,9 @@
 #include "TestSupport.h"
 #include "program/CommandLine.h"
+#include "program/Startup.h"
 
 #include <QDir>
+#include <QMessageBox>
 #include <QProcess>
 #include <QtTest>
 
@@ -57,6 +59,7 @@ private slots:
     void withoutDisplayOneLineAndExitOne_data();
     void withoutDisplayOneLineAndExitOne();
     void toolkitOptionsAreLeftToQt();
+    void showErrorShowsOnlyTheErrorBox();
 };
 
 void CommandLineTest::helpAndVersionNeedNoDisplay_data() {
@@ -83,8 +86,9 @@ void CommandLineTest::helpAndVersionNeedNoDisplay() {
     } else {
         QVERIFY2(run.out.contains(expected), qPrintable(run.out));
         QVERIFY2(run.out.contains(QStringLiteral("vek.mdb")), qPrintable(run.out));
-        // Qt's own options are not Quarrow's to list.
+        // Qt's own options are not Quarrow's to list, nor the launcher's.
         QVERIFY2(!run.out.contains(QStringLiteral("platform")), qPrintable(run.out));
+        QVERIFY2(!run.out.contains(QStringLiteral("show-error")), qPrintable(run.out));
     }
 }
 
@@ -143,6 +147,34 @@ void CommandLineTest::toolkitOptionsAreLeftToQt() {
          QStringLiteral("-style"), QStringLiteral("Fusion"), QStringLiteral("-reverse")});
     QVERIFY(outcome.runProgram);
     QCOMPARE(outcome.error, QString());
+}
+
+// The launcher that starts Quarrow from the desktop menu shows what stops
+// it through the program, where nobody sees standard error.
+void CommandLineTest::showErrorShowsOnlyTheErrorBox() {
+    const QString text = QStringLiteral(
+        "Cannot start Quarrow: its data folder /home/u/.local/share/quarrow is a "
+        "file, not a folder.");
+    const CommandLineOutcome outcome =
+        ParseCommandLine({QStringLiteral("quarrow"), QStringLiteral("--show-error"), text});
+    QVERIFY(!outcome.runProgram);
+    QCOMPARE(outcome.errorBox, text);
+    QCOMPARE(outcome.output, QString());
+    QCOMPARE(outcome.error, QString());
+
+    const std::shared_ptr<SeenDialog> box = AnswerNextDialog(QStringLiteral("OK"));
+    QCOMPARE(ShowErrorBoxAlone(outcome.errorBox), 0);
+    QVERIFY(box->seen);
+    QCOMPARE(box->objectName, QStringLiteral("AppMessageBox"));
+    QCOMPARE(box->title, QStringLiteral("Quarrow"));
+    QCOMPARE(box->text, text);
+    QCOMPARE(box->icon, int(QMessageBox::Critical));
+
+    // Without a display it says so, as the program does.
+    const ProgramRun run = runQuarrow({QStringLiteral("--show-error"), text});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.startsWith(QStringLiteral("quarrow: no graphical display: ")),
+             qPrintable(run.err));
 }
 
 QUARROW_TEST_MAIN(CommandLineTest)
