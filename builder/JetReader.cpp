@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QtEndian>
+#include <cstdio>
 #include <vector>
 
 // libmdb 1.0.0's header includes GLib inside its extern "C" block, where
@@ -27,6 +29,10 @@ struct JetReader::Library {
     MdbHandle* mdb = nullptr;
     MdbTableDef* table = nullptr;
     qint64 pages = 0;
+    // The user tables: their names and the catalogue entries libmdb reads
+    // them by.
+    QStringList names;
+    std::vector<std::unique_ptr<MdbCatalogEntry>> entries;
 
     ~Library() {
         if (table != nullptr) mdb_free_tabledef(table);
@@ -72,8 +78,14 @@ MdbColumn* columnAt(MdbTableDef* table, unsigned int index) {
 // One row's values as libmdb finds them on the current data page.
 class RowDecoder {
 public:
-    RowDecoder(MdbHandle* mdb, MdbTableDef* table, qint64 pages)
-        : mdb_(mdb), table_(table), pages_(pages), fields_(table->num_cols) {}
+    // Decodes the columns of `wanted` (all when it is empty); the others
+    // read as absent.
+    RowDecoder(MdbHandle* mdb, MdbTableDef* table, qint64 pages, std::vector<bool> wanted = {})
+        : mdb_(mdb),
+          table_(table),
+          pages_(pages),
+          fields_(table->num_cols),
+          wanted_(wanted.empty() ? std::vector<bool>(table->num_cols, true) : std::move(wanted)) {}
 
     // The row that mdb_fetch_row() has just read, cracked again for what
     // the fetch does not keep: whether each value is absent or empty.
@@ -87,7 +99,8 @@ public:
         if (mdb_crack_row(table_, start & kRowOffsetMask, size, fields_.data()) < 0) return false;
         row.resize(qsizetype(fields_.size()));
         for (std::size_t i = 0; i < fields_.size(); ++i) {
-            row[qsizetype(i)] = valueText(columnAt(table_, unsigned(i)), fields_[i]);
+            row[qsizetype(i)] =
+                wanted_[i] ? valueText(columnAt(table_, unsigned(i)), fields_[i]) : QString();
         }
         return true;
     }
@@ -222,8 +235,22 @@ private:
     MdbTableDef* table_;
     qint64 pages_;
     std::vector<MdbField> fields_;
+    std::vector<bool> wanted_;
     QString fault_;
 };
+
+// The system table that lists every object of the database, on page 2.
+constexpr unsigned long kObjectsPage = 2;
+constexpr int kObjectTypeMask = 0x7f;
+// Objects with one of these flags are the engine's own tables.
+constexpr qint64 kSystemObjectFlags = 0x80000002;
+
+qsizetype columnNamed(const QStringList& columns, const QString& name) {
+    for (qsizetype c = 0; c < columns.size(); ++c) {
+        if (columns[c].compare(name, Qt::CaseInsensitive) == 0) return c;
+    }
+    return -1;
+}
 
 }  // namespace
 
@@ -232,8 +259,58 @@ JetReader::JetReader(const QString& path) : path_(path), library_(std::make_uniq
     library_->mdb = mdb_open(libraryPath(path).constData(), MDB_NOFLAGS);
     if (library_->mdb == nullptr) fail(QStringLiteral("libmdb cannot open it as a Jet database"));
     library_->pages = QFileInfo(path).size() / qint64(library_->mdb->fmt->pg_size) + 1;
-    if (mdb_read_catalog(library_->mdb, MDB_TABLE) == nullptr) {
+    readUserTables();
+}
+
+void JetReader::readUserTables() {
+    // libmdb's own catalogue reader also parses every object's properties,
+    // which nothing here needs and where a damaged file can keep it busy
+    // for good; the list of objects is read as a table instead.
+    MdbCatalogEntry objects{};
+    objects.mdb = library_->mdb;
+    objects.object_type = MDB_TABLE;
+    objects.table_pg = kObjectsPage;
+    std::snprintf(objects.object_name, sizeof objects.object_name, "%s", "MSysObjects");
+    MdbTableDef* table = mdb_read_table(&objects);
+    const auto freeTable = qScopeGuard([&table] {
+        if (table != nullptr) mdb_free_tabledef(table);
+    });
+    if (table == nullptr || mdb_read_columns(table) == nullptr ||
+        table->columns->len != table->num_cols) {
         fail(QStringLiteral("its list of tables cannot be read"));
+    }
+    QStringList columns;
+    for (unsigned int i = 0; i < table->num_cols; ++i) {
+        columns.append(QString::fromUtf8(columnAt(table, i)->name));
+    }
+    const qsizetype id = columnNamed(columns, QStringLiteral("Id"));
+    const qsizetype name = columnNamed(columns, QStringLiteral("Name"));
+    const qsizetype type = columnNamed(columns, QStringLiteral("Type"));
+    const qsizetype flags = columnNamed(columns, QStringLiteral("Flags"));
+    if (id < 0 || name < 0 || type < 0 || flags < 0) {
+        fail(QStringLiteral("its list of tables lacks the columns it is read by"));
+    }
+    std::vector<bool> wanted(table->num_cols, false);
+    for (qsizetype c : {id, name, type, flags}) wanted[std::size_t(c)] = true;
+    RowDecoder decoder(library_->mdb, table, library_->pages, std::move(wanted));
+    QStringList row;
+    mdb_rewind_table(table);
+    while (mdb_fetch_row(table) != 0) {
+        if (!decoder.decode(row) || !decoder.fault().isEmpty()) {
+            fail(QStringLiteral("its list of tables cannot be read"));
+        }
+        if ((row[type].toInt() & kObjectTypeMask) != MDB_TABLE ||
+            (row[flags].toLongLong() & kSystemObjectFlags) != 0 || row[name].isEmpty()) {
+            continue;
+        }
+        auto entry = std::make_unique<MdbCatalogEntry>();
+        entry->mdb = library_->mdb;
+        entry->object_type = MDB_TABLE;
+        entry->table_pg = static_cast<unsigned long>(row[id].toLongLong() & 0x00ffffff);
+        std::snprintf(entry->object_name, sizeof entry->object_name, "%s",
+                      row[name].toUtf8().constData());
+        library_->names.append(row[name]);
+        library_->entries.push_back(std::move(entry));
     }
 }
 
@@ -243,18 +320,10 @@ void JetReader::fail(const QString& reason) const {
     throw InputError(QStringLiteral("%1: %2").arg(path_, reason));
 }
 
-QStringList JetReader::tableNames() const {
-    QStringList names;
-    GPtrArray* catalogue = library_->mdb->catalog;
-    for (unsigned int i = 0; catalogue != nullptr && i < catalogue->len; ++i) {
-        auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(catalogue, i));
-        if (mdb_is_user_table(entry)) names.append(QString::fromUtf8(entry->object_name));
-    }
-    return names;
-}
+QStringList JetReader::tableNames() const { return library_->names; }
 
 QString JetReader::findTable(const QString& name) const {
-    for (const QString& table : tableNames()) {
+    for (const QString& table : library_->names) {
         if (table.compare(name, Qt::CaseInsensitive) == 0) return table;
     }
     return QString();
@@ -266,16 +335,9 @@ void JetReader::openTable(const QString& name) {
         library_->table = nullptr;
     }
     columns_.clear();
-    GPtrArray* catalogue = library_->mdb->catalog;
-    MdbCatalogEntry* found = nullptr;
-    for (unsigned int i = 0; catalogue != nullptr && i < catalogue->len && found == nullptr; ++i) {
-        auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(catalogue, i));
-        if (mdb_is_user_table(entry) && QString::fromUtf8(entry->object_name) == name) {
-            found = entry;
-        }
-    }
-    if (found == nullptr) fail(QStringLiteral("it holds no table '%1'").arg(name));
-    library_->table = mdb_read_table(found);
+    const qsizetype index = library_->names.indexOf(name);
+    if (index < 0) fail(QStringLiteral("it holds no table '%1'").arg(name));
+    library_->table = mdb_read_table(library_->entries[std::size_t(index)].get());
     if (library_->table == nullptr || mdb_read_columns(library_->table) == nullptr ||
         library_->table->columns->len != library_->table->num_cols) {
         fail(QStringLiteral("the definition of the table '%1' cannot be read").arg(name));

@@ -20,7 +20,7 @@ public:
     JetReader(const JetReader&) = delete;
     JetReader& operator=(const JetReader&) = delete;
 
-    // The user tables, in the order of the database's catalogue.
+    // The user tables, in the order of the database's list of objects.
     QStringList tableNames() const;
     // The name of the user table called `name`, letter case aside as the
     // engine compares table names; empty when there is none.
@@ -39,6 +39,7 @@ public:
 
 private:
     [[noreturn]] void fail(const QString& reason) const;
+    void readUserTables();
 
     struct Library;  // libmdb's handles, whose header only JetReader.cpp includes
 

@@ -9,13 +9,15 @@
 #if defined(Q_OS_WIN)
 #include <windows.h>
 #else
-#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#if defined(Q_OS_LINUX)
+#include <sys/prctl.h>
+#endif
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -125,8 +127,10 @@ BoundedProcess::BoundedProcess(QProcess& process, const ReaderBounds& bounds) : 
         // A crash leaves no core file in the catalogue's folder.
         const struct rlimit core { 0, 0 };
         setrlimit(RLIMIT_CORE, &core);
+#if defined(Q_OS_LINUX)
         // The reader does not outlive the program that waits for it.
         prctl(PR_SET_PDEATHSIG, SIGKILL);
+#endif
     });
 }
 
