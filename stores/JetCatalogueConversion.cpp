@@ -10,8 +10,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <array>
 
 namespace quarrow {
 
@@ -31,16 +33,26 @@ const QString kToolPrefix = QStringLiteral("quarrow-catalogue: ");
 const QString kWrongPassword = QStringLiteral("Not a valid password.");
 
 // The first page of a Jet 3 or 4 database says "Standard Jet DB", that of
-// an Access 2007 or later one "Standard ACE DB", after four bytes.
+// an Access 2007 or later one "Standard ACE DB", after four bytes. Every
+// search asks, so this is one open and one read (a pipe in the file's place
+// opens at once and reads nothing).
 bool saysJet(const QString& path) {
-    if (!StatusOf(path).regular) return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray start = file.read(20);
-    const QByteArrayView signature =
-        QByteArrayView(start).sliced(std::min<qsizetype>(4, start.size()));
-    return signature.startsWith(QByteArrayView("Standard Jet DB", 16)) ||
-           signature.startsWith(QByteArrayView("Standard ACE DB", 16));
+    const NativeFile file(path, NativeFile::Access::Read);
+    std::array<char, 20> start{};
+    if (!file.readAt(0, start.data(), start.size())) return false;
+    const QByteArrayView signature(start.data() + 4, 16);
+    return signature == QByteArrayView("Standard Jet DB", 16) ||
+           signature == QByteArrayView("Standard ACE DB", 16);
+}
+
+// The settings of the windows' few connection strings, parsed once.
+const ConnectionSettings& settingsOf(const QString& connectionString) {
+    static QHash<QString, ConnectionSettings> parsed;
+    auto known = parsed.constFind(connectionString);
+    if (known == parsed.cend()) {
+        known = parsed.insert(connectionString, ParseConnectionString(connectionString));
+    }
+    return *known;
 }
 
 bool sameFile(const FileStatus& a, const FileStatus& b) {
@@ -211,12 +223,13 @@ void SetConverterSilenceLimitMs(int milliseconds) { gSilenceLimitMs = millisecon
 
 QString ConvertJetCatalogueBeforeOpening(const QString& connectionString, ConvertedCatalogue kind,
                                          const ConversionProgress& progress) {
-    const ConnectionSettings settings = ParseConnectionString(connectionString);
+    const ConnectionSettings& settings = settingsOf(connectionString);
     if (settings.dataSource.isEmpty()) return QString();
     const QFileInfo file(QDir::current(), settings.dataSource);
     const QString path = QDir::cleanPath(file.absoluteFilePath());
     if (!saysJet(path)) return QString();
     const FileStatus before = StatusOf(path);
+    if (!before.regular) return QString();
     const QString folder = QFileInfo(path).absolutePath();
     const QString name = QFileInfo(path).fileName();
 
