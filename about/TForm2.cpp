@@ -6,10 +6,12 @@
 #include "dialogs/Dialogs.h"
 #include "forms/AccessibleWindow.h"
 #include "forms/BusyCursor.h"
+#include "forms/ConversionProgressDialog.h"
 #include "forms/EventBoundary.h"
 #include "shell/Endpoints.h"
 #include "shell/OpenInShell.h"
 #include "stores/DriverCatalogue.h"
+#include "stores/JetCatalogueConversion.h"
 #include "widgets/DataSource.h"
 
 #include <QCloseEvent>
@@ -114,10 +116,18 @@ void TForm2::closeEvent(QCloseEvent* event) {
 void TForm2::FormShow() {
     memo->setPlainText(AboutTextLines().join(u'\n'));
     const BusyScope busy;
+    convertJetCatalogue();
     ADOConnection1->open();
     ADOQuery1->clearSql();
     ADOQuery1->addSql(QStringLiteral("SELECT * FROM table_1 "));
     ADOQuery1->open();
+}
+
+void TForm2::convertJetCatalogue() {
+    ConversionProgressDialog progress(this);
+    const QString done = ConvertJetCatalogueBeforeOpening(
+        ADOConnection1->connectionString(), ConvertedCatalogue::Drivers, progress.reporter());
+    if (!done.isEmpty()) ShowPlainMessage(done);
 }
 
 void TForm2::Label1Click() { OpenInShell(HomePageUrl()); }

@@ -33,6 +33,9 @@ protected:
     void buildContents() override;
 
 private:
+    // A Jet catalogue in the place of vek.mdb is converted before the
+    // connection opens it; a plain message says what was done.
+    void convertJetCatalogue();
     void declareLook();
     void declareDataComponents();
 

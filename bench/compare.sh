@@ -5,7 +5,9 @@
 #
 #   bench/compare.sh [BUILD_DIR]        (default: build)
 #
-# Environment: REPETITIONS (default 9) repetitions of every search benchmark,
+# Environment: JET_RUNS (default 5) runs of the Jet conversion and of its
+# yardstick, alternately (bench/jet-conversion.sh, which says where the
+# 100,000-row fixture is looked for); REPETITIONS (default 9) repetitions of every search benchmark,
 # interleaved at random with the others; STARTUP_RUNS (default 15) runs of
 # each start-up probe, alternately; SEARCHES (default 5) searches through
 # the main window. VARIANTS=1 also measures the other ways of reading the
@@ -63,6 +65,9 @@ if [ "$variants" = 1 ]; then
     done
   done
 fi
+
+echo "Converting the 100,000-row Jet catalogue (bench/jet-conversion.sh)" >&2
+bench/jet-conversion.sh "$build" "$rows"
 
 echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')," \
   "load average $(cut -d' ' -f1-3 /proc/loadavg) at the end"

@@ -4,11 +4,15 @@
 #include "DeviceCatalogueBuild.h"
 #include "DriverCatalogueFiles.h"
 #include "InputError.h"
+#include "JetConversion.h"
 #include "Progress.h"
 #include "SampleCatalogue.h"
 
 #include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QFileDevice>
 #include <QIODevice>
+#include <optional>
 
 namespace quarrow {
 
@@ -162,7 +166,8 @@ int sample(const QStringList& arguments, QIODevice& err) {
                                     valueOption(QStringLiteral("seed"), QStringLiteral("S")),
                                     valueOption(QStringLiteral("pci"), QStringLiteral("FILE")),
                                     plainOption(),
-                                    QCommandLineOption(QStringLiteral("mixed-names"))} +
+                                    QCommandLineOption(QStringLiteral("mixed-names")),
+                                    QCommandLineOption(QStringLiteral("known-only"))} +
               outputOptions());
     SampleOptions options;
     options.rows = qint64(number(call, QStringLiteral("rows"), 5000, 1, 100'000'000));
@@ -173,13 +178,15 @@ int sample(const QStringList& arguments, QIODevice& err) {
     if (call.parser.isSet(QStringLiteral("mixed-names"))) {
         options.names = SampleNames::LatinAndCyrillic;
     }
+    options.knownOnly = call.parser.isSet(QStringLiteral("known-only"));
     BuildProgressLine line(err, call.file);
-    writing(call.file,
-            [&] { WriteSampleCatalogue(call.file, call.password, options, line.report()); });
+    const qint64 rows = writing(call.file, [&] {
+        return WriteSampleCatalogue(call.file, call.password, options, line.report());
+    });
     line.progress().finish();
-    print(err, QStringLiteral("quarrow-catalogue: wrote %1 sample rows to %2\n")
-                   .arg(options.rows)
-                   .arg(call.file));
+    print(
+        err,
+        QStringLiteral("quarrow-catalogue: wrote %1 sample rows to %2\n").arg(rows).arg(call.file));
     return 0;
 }
 
@@ -187,6 +194,11 @@ int exportTable(const QStringList& arguments, QIODevice& out) {
     Invocation call;
     parse(call, arguments, {});
     try {
+        // A Jet catalogue is read as it is, and stays as it is.
+        if (ReadJetHeaderOf(call.file).format != JetFormat::NotJet) {
+            ExportJetCatalogue(call.file, call.password, out);
+            return 0;
+        }
         ExportCatalogue(call.file, call.password, out);
     } catch (const InputError&) {
         throw;
@@ -203,6 +215,68 @@ int reindex(const QStringList& arguments, QIODevice& err) {
     print(err, QStringLiteral("quarrow-catalogue: rebuilt the search index of %1 over %2 rows\n")
                    .arg(call.file)
                    .arg(rows));
+    return 0;
+}
+
+// Progress as lines "rows N M" on standard output, for a program that shows
+// it: N rows converted of about M, at most ten lines a second and the last.
+class ProgressLines {
+public:
+    explicit ProgressLines(QIODevice& out) : out_(out) { clock_.start(); }
+
+    void update(qint64 done, qint64 inAll, bool last = false) {
+        if (!last && clock_.isValid() && clock_.elapsed() - written_ < 100) return;
+        written_ = clock_.elapsed();
+        out_.write(QStringLiteral("rows %1 %2\n").arg(done).arg(inAll).toLatin1());
+        if (auto* file = qobject_cast<QFileDevice*>(&out_)) file->flush();
+    }
+
+private:
+    QIODevice& out_;
+    QElapsedTimer clock_;
+    qint64 written_ = -1000;
+};
+
+int convert(const QStringList& arguments, QIODevice& out, QIODevice& err) {
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption password =
+        valueOption(QStringLiteral("password"), QStringLiteral("P"));
+    const QCommandLineOption drivers(QStringLiteral("drivers"));
+    const QCommandLineOption devices(QStringLiteral("devices"));
+    const QCommandLineOption progressLines(QStringLiteral("progress-lines"));
+    parser.addOptions({password, drivers, devices, progressLines});
+    if (!parser.parse(QStringList{QStringLiteral("quarrow-catalogue")} + arguments)) {
+        throw UsageError(parser.errorText());
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 2) {
+        throw UsageError(QStringLiteral("convert takes the Jet file and the file to write"));
+    }
+    if (!parser.isSet(password)) throw UsageError(QStringLiteral("--password is missing"));
+    if (parser.isSet(drivers) && parser.isSet(devices)) {
+        throw UsageError(QStringLiteral("--drivers and --devices exclude each other"));
+    }
+    const JetCatalogueKind kind = parser.isSet(drivers)   ? JetCatalogueKind::Drivers
+                                  : parser.isSet(devices) ? JetCatalogueKind::Devices
+                                                          : JetCatalogueKind::Any;
+    const QString& jetFile = files[0];
+    const QString& file = files[1];
+    BuildProgressLine line(err, file);
+    std::optional<ProgressLines> lines;
+    if (parser.isSet(progressLines)) lines.emplace(out);
+    const JetConversionReport report = writing(file, [&] {
+        return ConvertJetCatalogue(jetFile, file, parser.value(password), kind,
+                                   [&](qint64 done, qint64 inAll) {
+                                       line.progress().update(done, double(done) / double(inAll));
+                                       if (lines) lines->update(done, inAll);
+                                   });
+    });
+    if (lines) lines->update(report.rows, report.rows, true);
+    line.progress().finish();
+    print(err, QStringLiteral("quarrow-catalogue: converted %1 rows of %2 from %3 to %4\n")
+                   .arg(report.rows)
+                   .arg(report.table, jetFile, file));
     return 0;
 }
 
@@ -254,12 +328,14 @@ QString CatalogueToolUsage() {
                "      (counting from 0), and Наименование, url, URLdr, ver anywhere else.\n"
                "  quarrow-catalogue sample --password P [--rows N] [--seed S] [--pci FILE] "
                "[--plain] "
-               "[--mixed-names] [--force] [--wait S] OUT.mdb\n"
+               "[--mixed-names] [--known-only] [--force] [--wait S] OUT.mdb\n"
                "      Builds a sample driver catalogue of N rows (default 5000) for devices of "
                "pci.ids;\n"
                "      the same seed gives the same rows. --mixed-names adds a Russian word for "
                "the kind\n"
-               "      of device to every name.\n"
+               "      of device to every name. --known-only keeps to what is known: each device\n"
+               "      once, with its maker's driver page and no made-up operating systems,\n"
+               "      sizes or versions (the sample that ships).\n"
                "  quarrow-catalogue export IN.mdb --password P\n"
                "      Writes the table of a driver or device catalogue as tab-separated text to\n"
                "      standard output.\n"
@@ -270,6 +346,15 @@ QString CatalogueToolUsage() {
                "[--wait S] OUT.mdb\n"
                "      Builds a device catalogue from pci.ids and usb.ids\n"
                "      (defaults %1 and %2).\n"
+               "  quarrow-catalogue convert --password P [--drivers | --devices] "
+               "[--progress-lines] IN.mdb OUT.mdb\n"
+               "      Converts a driver or device catalogue kept as a Jet 3 or Jet 4 database\n"
+               "      (Access 97 to 2003) into a catalogue like those drivers and devices build,\n"
+               "      with the Jet file's own password; P opens it as the engine would (a file\n"
+               "      without a password opens with any). --drivers or --devices demand table_1\n"
+               "      or device; otherwise table_1 is taken, else device. --progress-lines\n"
+               "      writes the rows done as lines \"rows N M\" to standard output.\n"
+               "      export reads a Jet catalogue directly and leaves it as it is.\n"
                "  quarrow-catalogue --help | --version\n"
                "\n"
                "--plain stores table_1 as a plain table instead of a trigram-indexed one.\n"
@@ -309,6 +394,7 @@ int RunCatalogueTool(const QStringList& arguments, QIODevice& in, QIODevice& out
         if (command == u"export") return exportTable(rest, out);
         if (command == u"devices") return devices(rest, err);
         if (command == u"reindex") return reindex(rest, err);
+        if (command == u"convert") return convert(rest, out, err);
         throw UsageError(command.isEmpty() ? QStringLiteral("a command is missing")
                                            : QStringLiteral("unknown command '%1'").arg(command));
     } catch (const UsageError& error) {

@@ -7,6 +7,7 @@
 
 #include <QHash>
 #include <QRegularExpression>
+#include <QSet>
 #include <algorithm>
 
 namespace quarrow {
@@ -217,8 +218,29 @@ void SampleCatalogue::generate(qint64 rows, quint64 seed, const RowSink& insert,
     }
 }
 
-void WriteSampleCatalogue(const QString& path, const QString& password,
-                          const SampleOptions& options, const BuildProgress& progress) {
+qint64 SampleCatalogue::listKnown(qint64 rows, const RowSink& insert) const {
+    QSet<QString> kept;
+    for (const Model& model : examples_) kept.insert(model.name);
+    for (const Model& model : models_) {
+        if (kept.size() >= rows) break;
+        kept.insert(model.name);
+    }
+    const QString catalogueVersion = version();
+    const QString unknown = QStringLiteral("");
+    qint64 listed = 0;
+    for (const Model& model : models_) {
+        if (!kept.remove(model.name)) continue;
+        const Vendor& vendor = kVendors[model.vendor];
+        const QString page = text(vendor.page);
+        insert({model.name, text(kKinds[model.kind].name), unknown, unknown, unknown, page,
+                text(vendor.scheme) + page, catalogueVersion});
+        ++listed;
+    }
+    return listed;
+}
+
+qint64 WriteSampleCatalogue(const QString& path, const QString& password,
+                            const SampleOptions& options, const BuildProgress& progress) {
     const QString pciPath = options.pciIdsPath.isEmpty() ? DefaultPciIdsPath() : options.pciIdsPath;
     const SampleCatalogue sample(ReadInputFile(pciPath));
     if (sample.modelCount() == 0) {
@@ -226,16 +248,22 @@ void WriteSampleCatalogue(const QString& path, const QString& password,
             QStringLiteral("%1: lists no device of a vendor with a known download page")
                 .arg(pciPath));
     }
+    qint64 rows = options.rows;
     WriteDriverCatalogue(
         path, password, SampleCatalogue::columns(),
         [&](const RowSink& insert) {
-            sample.generate(options.rows, options.seed, insert, options.names);
+            if (options.knownOnly) {
+                rows = sample.listKnown(options.rows, insert);
+            } else {
+                sample.generate(options.rows, options.seed, insert, options.names);
+            }
         },
         options.layout,
         [&](qint64 rowsDone) {
             if (progress) progress(rowsDone, options.rows);
         },
         options.output);
+    return rows;
 }
 
 }  // namespace quarrow

@@ -14,9 +14,10 @@ namespace quarrow {
 // device after every name ("AMD Mullins IOMMU контроллер").
 enum class SampleNames { Maker, LatinAndCyrillic };
 
-// A realistic driver catalogue for trying the program out and for
-// benchmarks: drivers for real devices taken from pci.ids, with the vendors'
-// own download pages.
+// A realistic driver catalogue for benchmarks and tests: drivers for real
+// devices taken from pci.ids, with the vendors' own download pages, and
+// made-up operating systems, sizes and versions. Listed with listKnown(), it
+// holds the real parts alone: the sample catalogue that ships.
 class SampleCatalogue {
 public:
     // Takes the devices of `pciIds` (the text of pci.ids) whose vendor has a
@@ -37,6 +38,13 @@ public:
     void generate(qint64 rows, quint64 seed, const RowSink& insert,
                   SampleNames names = SampleNames::Maker) const;
 
+    // Only what is known: one row for each product name, in the order of
+    // pci.ids, at most `rows` of them and the example model's always among
+    // them, with its kind of device and its maker's real driver page. The
+    // operating systems, size and driver version, which no registry gives,
+    // are left empty. Returns the number of rows.
+    qint64 listKnown(qint64 rows, const RowSink& insert) const;
+
 private:
     struct Model {
         QString name;
@@ -54,11 +62,13 @@ struct SampleOptions {
     SampleNames names = SampleNames::Maker;
     DriverTableLayout layout = DriverTableLayout::TrigramIndexed;
     OutputOptions output;
+    // listKnown() instead of generate(): the catalogue that ships.
+    bool knownOnly = false;
 };
 
-// Writes a sample catalogue; throws InputError when pci.ids cannot be read
-// or yields no device to list.
-void WriteSampleCatalogue(const QString& path, const QString& password,
-                          const SampleOptions& options, const BuildProgress& progress = {});
+// Writes a sample catalogue and returns its number of rows; throws
+// InputError when pci.ids cannot be read or yields no device to list.
+qint64 WriteSampleCatalogue(const QString& path, const QString& password,
+                            const SampleOptions& options, const BuildProgress& progress = {});
 
 }  // namespace quarrow

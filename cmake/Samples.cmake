@@ -1,6 +1,8 @@
 # The sample catalogues that ./run.sh starts with and that are installed for
-# the desktop menu entry: a driver catalogue of 5000 rows, the device
-# catalogue of the PCI and USB registries, and the device-manager script.
+# the desktop menu entry: a driver catalogue of up to 5000 devices of pci.ids
+# with their makers' driver pages and nothing made up (--known-only), the
+# device catalogue of the PCI and USB registries, and the device-manager
+# script.
 # They are built by quarrow-catalogue into <build>/share/quarrow/.
 set(QUARROW_SAMPLE_DIR ${CMAKE_BINARY_DIR}/share/quarrow)
 # The password that the program's connection strings name.
@@ -26,7 +28,7 @@ endif()
 add_custom_command(
   OUTPUT ${QUARROW_SAMPLE_DIR}/vek.mdb
   COMMAND ${CMAKE_COMMAND} -E make_directory ${QUARROW_SAMPLE_DIR}
-  COMMAND ${QUARROW_SAMPLE_TOOL} sample --rows 5000 --password ${QUARROW_CATALOGUE_PASSWORD}
+  COMMAND ${QUARROW_SAMPLE_TOOL} sample --known-only --rows 5000 --password ${QUARROW_CATALOGUE_PASSWORD}
           --pci ${QUARROW_PCI_IDS} ${QUARROW_SAMPLE_DIR}/vek.mdb
   DEPENDS quarrow-catalogue ${QUARROW_PCI_IDS}
   COMMENT "Building the sample driver catalogue vek.mdb"

@@ -1,5 +1,6 @@
 #include "TForm4.h"
 
+#include "DeviceCatalogueConversion.h"
 #include "db/Connection.h"
 #include "db/Query.h"
 #include "dialogs/Dialogs.h"
@@ -124,6 +125,7 @@ void TForm4::Button2Click() {
     }
 
     const BusyScope busy;
+    ConvertJetDeviceCatalogue(this, *ADOConnection1);
     ADOConnection1->open();
     // A row still being changed in the grid is written, not lost, before its
     // result is replaced; a refused write ends the search here.

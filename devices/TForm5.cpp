@@ -1,5 +1,6 @@
 #include "TForm5.h"
 
+#include "DeviceCatalogueConversion.h"
 #include "DeviceListModel.h"
 #include "db/Connection.h"
 #include "db/Query.h"
@@ -153,6 +154,7 @@ void TForm5::FormShow() {
     const HardwareScan scan = readDevices_();
     // The codes and drivers show even when the catalogue cannot name them.
     showDevices(scan, nullptr);
+    ConvertJetDeviceCatalogue(this, *ADOConnection1);
     const QHash<QString, QString> texts =
         DeviceTextsByCode(*ADOConnection1, *ADOQuery1, CatalogueCodes(scan.devices));
     showDevices(scan, &texts);

@@ -5,6 +5,7 @@
 #include "dialogs/Dialogs.h"
 #include "forms/AccessibleWindow.h"
 #include "forms/BusyCursor.h"
+#include "forms/ConversionProgressDialog.h"
 #include "forms/EventBoundary.h"
 #include "forms/ShowModal.h"
 #include "shell/Endpoints.h"
@@ -13,6 +14,7 @@
 #include "skin/Artwork.h"
 #include "skin/SkinManager.h"
 #include "stores/DriverCatalogue.h"
+#include "stores/JetCatalogueConversion.h"
 #include "widgets/DataSource.h"
 
 #include <QApplication>
@@ -65,7 +67,10 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent) {
 
     // The catalogue connection is declared open: it opens while the window is
     // created, and a failure is reported without stopping the creation.
-    guarded([this] { ADOConnection1->open(); });
+    guarded([this] {
+        convertJetCatalogue();
+        ADOConnection1->open();
+    });
     guarded([this] { FormCreate(); });
 }
 
@@ -193,11 +198,19 @@ void TForm1::Button2Click() {
     DBGrid1->setFont(gridFont);
     DBGrid1->setFocus();
 
+    convertJetCatalogue();
     const qint64 found = RunDriverSearch(*ADOConnection1, *ADOQuery1, *ADOQuery2, Edit1->text());
 
     sLabel3->setText(QString::number(found));
     sLabel3->adjustSize();
     if (sLabel3->text() == u"0") sEdit1->setText(kNothingFound);
+}
+
+void TForm1::convertJetCatalogue() {
+    ConversionProgressDialog progress(this);
+    const QString done = ConvertJetCatalogueBeforeOpening(
+        ADOConnection1->connectionString(), ConvertedCatalogue::Drivers, progress.reporter());
+    if (!done.isEmpty()) sEdit1->setText(done);
 }
 
 void TForm1::Edit1KeyPress(QChar& key) {

@@ -57,6 +57,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // A Jet catalogue in the place of vek.mdb is converted before the
+    // connection opens it; the messages line says what was done.
+    void convertJetCatalogue();
     void declareDataComponents();
     void declareGrid();
     void declareColours();

@@ -17,7 +17,7 @@ duration=${1:-30}
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(fuzz_connection_string fuzz_like fuzz_skin fuzz_skin_archive fuzz_ids fuzz_tsv)
+  targets=(fuzz_connection_string fuzz_like fuzz_skin fuzz_skin_archive fuzz_ids fuzz_tsv fuzz_jet)
 fi
 if ! [[ "$duration" =~ ^[1-9][0-9]*$ ]]; then
   echo "usage: scripts/fuzz.sh [SECONDS] [TARGET...]" >&2
@@ -51,6 +51,11 @@ for target in "${targets[@]}"; do
   artifacts=$build_dir/fuzz-artifacts/$target
   mkdir -p "$corpus" "$work/$target/tmp" "$artifacts"
   cp -R "fuzz/corpus/$target/." "$corpus/"
+  if [ "$target" = fuzz_jet ]; then
+    # The Jet catalogues of the test suites, those Access itself wrote among
+    # them, are the seeds; the corpus folder adds the findings.
+    cp tests/fixtures/jet/*.mdb tests/fixtures/jet/access-written/*.mdb "$corpus/"
+  fi
   log=$artifacts/fuzz.log
   status=0
   (cd "$work/$target" && TMPDIR=$work/$target/tmp "$build_dir/fuzz/$target" \

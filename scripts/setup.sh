@@ -15,6 +15,7 @@ run_set=(
   "qt6-base-dev qt6-base-dev-tools libgl-dev|Qt 6 Widgets, the program's toolkit"
   "libsqlite3-dev|SQLite, the catalogues' database engine"
   "libzip-dev zipcmp zipmerge ziptool|libzip, which reads the packed skin (its CMake files name the zip tools)"
+  "mdbtools-dev|libmdb, with which quarrow-catalogue reads the Jet catalogues (Access .mdb) it converts"
   "pci.ids usb.ids|the PCI and USB registries the sample catalogues are built from"
   "fonts-liberation fonts-dejavu-core|faces for the fonts the windows ask for"
   "xdg-utils|xdg-open, which hands download addresses to the web browser"
@@ -29,6 +30,7 @@ test_set=(
   "libglib2.0-bin|gio launch, which starts the installed desktop entry as GLib-based desktops do"
   "debootstrap|a fresh Debian root for scripts/check-fresh-machine.sh"
   "pciutils|lspci, against which the device list is checked on this machine"
+  "mdbtools|mdb-export, the yardstick bench/compare.sh measures the conversion of a Jet catalogue against"
 )
 windows_set=(
   "g++-mingw-w64-x86-64-posix|the Windows compilers; the posix thread variant, which has std::thread and std::mutex"
