@@ -161,14 +161,14 @@ int drivers(const QStringList& arguments, QIODevice& in, QIODevice& err) {
 
 int sample(const QStringList& arguments, QIODevice& err) {
     Invocation call;
-    parse(call, arguments,
-          QList<QCommandLineOption>{valueOption(QStringLiteral("rows"), QStringLiteral("N")),
-                                    valueOption(QStringLiteral("seed"), QStringLiteral("S")),
-                                    valueOption(QStringLiteral("pci"), QStringLiteral("FILE")),
-                                    plainOption(),
-                                    QCommandLineOption(QStringLiteral("mixed-names")),
-                                    QCommandLineOption(QStringLiteral("known-only"))} +
-              outputOptions());
+    parse(
+        call, arguments,
+        QList<QCommandLineOption>{valueOption(QStringLiteral("rows"), QStringLiteral("N")),
+                                  valueOption(QStringLiteral("seed"), QStringLiteral("S")),
+                                  valueOption(QStringLiteral("pci"), QStringLiteral("FILE")),
+                                  plainOption(), QCommandLineOption(QStringLiteral("mixed-names")),
+                                  QCommandLineOption(QStringLiteral("known-only"))} +
+            outputOptions());
     SampleOptions options;
     options.rows = qint64(number(call, QStringLiteral("rows"), 5000, 1, 100'000'000));
     options.seed = number(call, QStringLiteral("seed"), 1, 0, ~quint64(0));

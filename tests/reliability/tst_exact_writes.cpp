@@ -8,12 +8,12 @@
 #include "CatalogueFiles.h"
 #include "DamagedCatalogues.h"
 #include "TestSupport.h"
-#include "catalogue/TForm1.h"
 #include "db/CatalogueFile.h"
 #include "db/DatabasePassword.h"
 #include "db/Sqlite.h"
 #include "db/TrigramIndex.h"
 #include "devices/TForm4.h"
+#include "mainwindow/TForm1.h"
 #include "program/Startup.h"
 #include "widgets/EditableDBGrid.h"
 

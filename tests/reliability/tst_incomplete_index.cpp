@@ -9,10 +9,10 @@
 #include "DamagedCatalogues.h"
 #include "TestSupport.h"
 #include "ToolProcess.h"
-#include "catalogue/TForm1.h"
 #include "db/Connection.h"
 #include "db/Query.h"
 #include "devices/TForm4.h"
+#include "mainwindow/TForm1.h"
 #include "program/Startup.h"
 
 #include <QLineEdit>

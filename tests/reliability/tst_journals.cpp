@@ -13,7 +13,6 @@
 #include "SampleComputer.h"
 #include "TestSupport.h"
 #include "ToolProcess.h"
-#include "catalogue/TForm1.h"
 #include "core/Exception.h"
 #include "db/CatalogueFile.h"
 #include "db/Connection.h"
@@ -23,7 +22,8 @@
 #include "devices/DeviceListModel.h"
 #include "devices/TForm4.h"
 #include "devices/TForm5.h"
-#include "dialogs/ShowModal.h"
+#include "forms/ShowModal.h"
+#include "mainwindow/TForm1.h"
 #include "program/Startup.h"
 
 #include <QElapsedTimer>
