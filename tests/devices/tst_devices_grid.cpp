@@ -38,6 +38,9 @@ private slots:
     void cleanup();
 
     void keystrokeStartsEditingTheCell();
+    void typingRightAfterAClickEditsTheClickedCell_data();
+    void typingRightAfterAClickEditsTheClickedCell();
+    void clickOnTheCurrentCellOpensItsEditor();
     void changeIsWrittenWhenLeavingTheRow_data();
     void changeIsWrittenWhenLeavingTheRow();
     void escapeDropsTheChange_data();
@@ -70,6 +73,8 @@ private:
     QLineEdit* typeInCell(int row, int column, const QString& text);
     QLineEdit* typeHere(const QString& text);
     void pressEnter(QLineEdit* editor);
+    // Keys go where a keyboard's keys go: to the widget with the focus.
+    static void typeIntoFocus(const QString& text);
 
     std::unique_ptr<TemporaryCurrentFolder> folder_;
     std::unique_ptr<RecordingLauncher> launcher_;
@@ -135,6 +140,63 @@ void DeviceGridTest::pressEnter(QLineEdit* editor) {
     QTest::keyClick(editor, Qt::Key_Return);
     // The editor hands its text over from the event queue.
     QCoreApplication::processEvents();
+}
+
+void DeviceGridTest::typeIntoFocus(const QString& text) {
+    for (const QChar c : text) QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+}
+
+void DeviceGridTest::typingRightAfterAClickEditsTheClickedCell_data() {
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("typed");
+    // The first key typed begins the next row's value.
+    QTest::newRow("ID") << 0 << QStringLiteral("25");
+    QTest::newRow("device") << 1 << QStringLiteral("USB\\VID_0781&PID_5567 SanDisk Cruzer");
+}
+
+void DeviceGridTest::typingRightAfterAClickEditsTheClickedCell() {
+    QFETCH(int, column);
+    QFETCH(QString, typed);
+    clickCell(0, column);
+    QCOMPARE(grid()->currentIndex(), model()->index(0, column));
+    // Clicked again and typed into before a double click could have come.
+    const QModelIndex aimed = model()->index(0, column);
+    QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, grid()->visualRect(aimed).center());
+    typeIntoFocus(typed);
+    QCOMPARE(grid()->currentIndex(), aimed);
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    QVERIFY(editor != nullptr);
+    QCOMPARE(editor->text(), typed);
+    QTest::keyClick(editor, Qt::Key_Down);
+
+    QStringList expected = kRows;
+    expected[0] = column == 0 ? QStringLiteral("25|") + kRows[0].section(u'|', 1)
+                              : QStringLiteral("1|") + typed;
+    QCOMPARE(ShownRows(model()), expected);
+    QCOMPARE(grid()->currentIndex().row(), 1);
+    std::sort(expected.begin(), expected.end(), [](const QString& a, const QString& b) {
+        return a.section(u'|', 0, 0).toInt() < b.section(u'|', 0, 0).toInt();
+    });
+    QCOMPARE(StoredDevices(catalogue()), expected);
+}
+
+void DeviceGridTest::clickOnTheCurrentCellOpensItsEditor() {
+    clickCell(1, 1);
+    const QModelIndex clicked = model()->index(1, 1);
+    QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, grid()->visualRect(clicked).center());
+    QTRY_VERIFY(qobject_cast<QLineEdit*>(QApplication::focusWidget()) != nullptr);
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    QCOMPARE(editor->text(), kRows[1].section(u'|', 1));
+    QCOMPARE(grid()->currentIndex(), clicked);
+    QTest::keyClick(editor, Qt::Key_Escape);
+
+    // A double click opens none: the first click of it selects.
+    const QModelIndex other = model()->index(2, 1);
+    QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, grid()->visualRect(other).center());
+    QTest::mouseDClick(grid()->viewport(), Qt::LeftButton, {}, grid()->visualRect(other).center());
+    QTest::qWait(QApplication::doubleClickInterval() + 100);
+    QCOMPARE(QApplication::focusWidget(), grid());
+    QCOMPARE(StoredDevices(catalogue()), kRows);
 }
 
 void DeviceGridTest::keystrokeStartsEditingTheCell() {
