@@ -58,6 +58,9 @@ private slots:
     void refusedChangeStopsTheSearch();
     void refusedDeletionKeepsTheRow();
     void changedCodeKeepsTheRowEditable();
+    void closingTheWindowWritesTheChangedRow_data();
+    void closingTheWindowWritesTheChangedRow();
+    void refusedWriteKeepsTheWindowOpen();
 
 private:
     void createWindow();
@@ -573,6 +576,74 @@ void DeviceGridTest::changedCodeKeepsTheRowEditable() {
     QTest::keyClick(grid(), Qt::Key_Delete, Qt::ControlModifier);
     QVERIFY(seen->seen);
     QCOMPARE(StoredDevices(catalogue()), (QStringList{kRows[1], kRows[2]}));
+}
+
+void DeviceGridTest::closingTheWindowWritesTheChangedRow_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("typed, Enter") << QStringLiteral("Enter") << true;
+    QTest::newRow("typed, the editor still open") << QStringLiteral("editor") << true;
+    QTest::newRow("new row, Enter") << QStringLiteral("new row") << true;
+    QTest::newRow("typed, Enter, Esc") << QStringLiteral("Esc") << false;
+    QTest::newRow("untouched new row") << QStringLiteral("untouched") << false;
+}
+
+void DeviceGridTest::closingTheWindowWritesTheChangedRow() {
+    QFETCH(QString, how);
+    QFETCH(bool, written);
+    const QString typed = QStringLiteral("PCI\\VEN_8086&DEV_24C2 Intel 82801DB USB");
+    const bool newRow = how.contains(u"new row") || how == u"untouched";
+    clickCell(newRow ? 2 : 1, 1);
+    if (newRow) QTest::keyClick(grid(), Qt::Key_Down);
+    if (how != u"untouched") {
+        QLineEdit* editor = typeHere(typed);
+        QVERIFY(editor != nullptr);
+        if (how != u"editor") pressEnter(editor);
+        if (how == u"Esc") QTest::keyClick(grid(), Qt::Key_Escape);
+    }
+    QCOMPARE(StoredDevices(catalogue()), kRows);
+
+    ShownDialogs dialogs(true);
+    QVERIFY(Form4->close());
+    QVERIFY(!Form4->isVisible());
+    QCOMPARE(dialogs.dialogs.size(), 0);
+    QStringList expected = kRows;
+    if (written && newRow) expected.append(QStringLiteral("4|") + typed);
+    if (written && !newRow) expected[1] = QStringLiteral("2|") + typed;
+    QCOMPARE(StoredDevices(catalogue()), expected);
+
+    // Shown again, the grid shows the file's rows, with no change pending.
+    Form4->show();
+    QVERIFY(QTest::qWaitForWindowActive(Form4));
+    QVERIFY(!indicators().contains(kEditing) && !indicators().contains(kNew));
+    QStringList shown = kRows;
+    if (written && newRow) shown.append(expected.last());
+    if (written && !newRow) shown[1] = expected[1];
+    QCOMPARE(ShownRows(model()), shown);
+}
+
+void DeviceGridTest::refusedWriteKeepsTheWindowOpen() {
+    QLineEdit* editor = typeInCell(1, 1, QStringLiteral("typed"));
+    QVERIFY(editor != nullptr);
+    pressEnter(editor);
+    {
+        WriteLock lock(catalogue());
+        QVERIFY(lock.isHeld());
+        const auto seen = AnswerNextDialog(QStringLiteral("OK"));
+        QVERIFY(!Form4->close());
+        QVERIFY(seen->seen);
+        QCOMPARE(seen->objectName, QStringLiteral("AppMessageBox"));
+        QCOMPARE(seen->text, QStringLiteral("database is locked."));
+    }
+    // The window stays, with what was typed, for the user to retry or drop.
+    QVERIFY(Form4->isVisible());
+    QCOMPARE(indicator(1), kEditing);
+    QCOMPARE(model()->index(1, 1).data().toString(), QStringLiteral("typed"));
+    QCOMPARE(StoredDevices(catalogue()), kRows);
+
+    QTest::keyClick(grid(), Qt::Key_Escape);
+    QVERIFY(Form4->close());
+    QCOMPARE(StoredDevices(catalogue()), kRows);
 }
 
 QUARROW_TEST_MAIN(DeviceGridTest)

@@ -1,10 +1,13 @@
 #include "CatalogueWriter.h"
 #include "DevicesFixture.h"
+#include "ModalWindow.h"
 #include "TestSupport.h"
+#include "catalogue/TForm1.h"
 #include "db/Connection.h"
 #include "db/Query.h"
 #include "devices/TForm4.h"
 #include "dialogs/ShowModal.h"
+#include "program/Startup.h"
 #include "shell/Endpoints.h"
 #include "stores/DeviceCatalogue.h"
 #include "widgets/EditableDBGrid.h"
@@ -70,6 +73,8 @@ private slots:
     void unopenableCatalogueStillHandsLookupsOver();
     void catalogueHeldByAnotherProcess();
     void closingAndReopeningKeepsState();
+    void closingTheProgramWritesTheChangedRow_data();
+    void closingTheProgramWritesTheChangedRow();
 
 private:
     void createWindow();
@@ -86,6 +91,7 @@ void DevicesWindowTest::init() {
 }
 
 void DevicesWindowTest::cleanup() {
+    DestroyWindowSet();
     delete Form4;
     Form4 = nullptr;
     launcher_.reset();
@@ -587,6 +593,59 @@ void DevicesWindowTest::closingAndReopeningKeepsState() {
     QCOMPARE(Form4->sLabel3->text(), QStringLiteral("2"));
     QCOMPARE(launcher_->targets, QStringList{DeviceLookupUrl() + QStringLiteral("VEN_")});
     QVERIFY(Form4->ADOConnection1->isOpen());
+}
+
+void DevicesWindowTest::closingTheProgramWritesTheChangedRow_data() {
+    QTest::addColumn<bool>("escape");
+    QTest::addColumn<bool>("allAtOnce");
+    QTest::newRow("Enter; this window, then the main one") << false << false;
+    QTest::newRow("Enter; every window, as the session ends") << false << true;
+    QTest::newRow("Enter, Esc; this window, then the main one") << true << false;
+}
+
+void DevicesWindowTest::closingTheProgramWritesTheChangedRow() {
+    QFETCH(bool, escape);
+    QFETCH(bool, allAtOnce);
+    WriteDevices(catalogue(), kDevices);
+    WriteDriverCatalogue(folder_->filePath(QStringLiteral("vek.mdb")), QStringLiteral("kavrel"),
+                         {DriverCatalogueColumns(), {}});
+    const QString typed = QStringLiteral("PCI\\VEN_8086&DEV_24C2 Intel 82801DB USB");
+    QStringList expected = StoredDevices(catalogue());
+    if (!escape) expected[1] = QStringLiteral("2|") + typed;
+    ShownDialogs dialogs(true);
+    bool typedShown = false;
+    const int exitCode = RunQuarrow([&] {
+        CreateWindowSet();
+        QTimer::singleShot(0, Form1, [&] {
+            WhenShownModally(Form4, [&] {
+                search(QStringLiteral("Intel"));
+                QTest::keyClick(Form4->DBGrid1, Qt::Key_Right);
+                QTest::keyClick(Form4->DBGrid1, Qt::Key_F2);
+                auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+                if (editor == nullptr) {
+                    Form4->hide();
+                    return;
+                }
+                editor->selectAll();
+                QTest::keyClicks(editor, typed);
+                QTest::keyClick(editor, Qt::Key_Return);
+                QCoreApplication::processEvents();
+                typedShown = Form4->DBGrid1->model()->index(0, 1).data().toString() == typed;
+                if (escape) QTest::keyClick(Form4->DBGrid1, Qt::Key_Escape);
+                if (allAtOnce) {
+                    QApplication::closeAllWindows();
+                } else {
+                    Form4->close();
+                }
+            });
+            QTest::mouseClick(Form1->Button8, Qt::LeftButton);
+            if (!allAtOnce) Form1->close();
+        });
+    });
+    QCOMPARE(exitCode, 0);
+    QVERIFY(typedShown);
+    QCOMPARE(dialogs.dialogs.size(), 0);
+    QCOMPARE(StoredDevices(catalogue()), expected);
 }
 
 QUARROW_TEST_MAIN(DevicesWindowTest)
