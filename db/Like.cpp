@@ -66,6 +66,34 @@ char32_t decodeOne(std::string_view s, std::size_t& i) {
 
 }  // namespace
 
+// Counts the bytes one call of like() compares beyond its one pass over the
+// text, and hands them to the connection's LikeWork every so often. Loops
+// that can compare much more than the text's length count as they go, so
+// that a long comparison inside one row can be stopped.
+class WorkTally {
+public:
+    explicit WorkTally(LikeWork* work) : work_(work) {}
+
+    // False once the statement is to stop.
+    bool add(std::uint64_t bytes) {
+        if (work_ == nullptr) return true;
+        work_->sinceLook += bytes;
+        return work_->sinceLook < LikeWork::kBytesPerLook || look();
+    }
+    bool stopped() const { return stopped_; }
+
+private:
+    bool look() {
+        const std::uint64_t bytes = work_->sinceLook;
+        work_->sinceLook = 0;
+        if (work_->look && !work_->look(bytes)) stopped_ = true;
+        return !stopped_;
+    }
+
+    LikeWork* work_;
+    bool stopped_ = false;
+};
+
 char32_t LikePattern::fold(char32_t c) {
     if (c < 0x80) {
         return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
@@ -108,7 +136,7 @@ namespace {
 // between. Leftmost placement of each middle part is always the best one,
 // since only "%" can absorb a variable run.
 template <typename Part, typename Text, typename Same>
-bool matchParts(const std::vector<Part>& parts, const Text& text, Same same) {
+bool matchParts(const std::vector<Part>& parts, const Text& text, Same same, WorkTally& tally) {
     const auto partAt = [&](const Part& part, std::size_t at) {
         for (std::size_t k = 0; k < part.size(); ++k) {
             if (!same(part[k], text[at + k])) return false;
@@ -128,7 +156,21 @@ bool matchParts(const std::vector<Part>& parts, const Text& text, Same same) {
         if (part.empty()) continue;
         if (pos + part.size() > end) return false;
         const std::size_t last = end - part.size();
-        while (pos <= last && !partAt(part, pos)) ++pos;
+        // A place whose first character differs costs no more than the
+        // pass over the text; only the others are counted.
+        std::uint64_t compared = 0;
+        while (pos <= last) {
+            if (same(part[0], text[pos])) {
+                if (partAt(part, pos)) break;
+                compared += part.size();
+                if (compared >= LikeWork::kBytesPerLook) {
+                    if (!tally.add(compared)) return false;
+                    compared = 0;
+                }
+            }
+            ++pos;
+        }
+        if (!tally.add(compared)) return false;
         if (pos > last) return false;
         pos += part.size();
     }
@@ -284,7 +326,7 @@ void LikePattern::prepareByteMatching() {
     bytesOnlyWhenAscii_ = byteParts_.size() > 1 && suffix.find(char(kAnyByte)) != std::string::npos;
 }
 
-bool LikePattern::matchesBytes(std::string_view text) const {
+bool LikePattern::matchesBytes(std::string_view text, WorkTally& tally) const {
     const std::size_t size = text.size();
     if (byteParts_.size() == 1) return matchBytesAt(byteParts_.front(), 0, text, 0, size) == size;
     std::size_t pos = matchBytesAt(byteParts_.front(), 0, text, 0, size);
@@ -320,6 +362,8 @@ bool LikePattern::matchesBytes(std::string_view text) const {
                 pos = matched;
                 break;
             }
+            // Each false start compares up to the rest of the part.
+            if (!tally.add(part.size() - at)) return false;
             from = hit + 1;
         }
     }
@@ -335,12 +379,26 @@ bool LikePattern::bytesMatchExactly(std::string_view text) const {
            });
 }
 
-bool LikePattern::matches(std::string_view utf8) const {
+bool LikePattern::matches(std::string_view utf8) const { return matches(utf8, nullptr, nullptr); }
+
+bool LikePattern::matches(std::string_view utf8, LikeWork* work, bool* stopped) const {
     if (matchesAnyText_) return true;
-    if (bytesMatchExactly(utf8)) return matchesBytes(utf8);
-    thread_local std::vector<char32_t> text;
-    decodeFolded(utf8, text);
-    return matchParts(parts_, text, [](char32_t p, char32_t t) { return p == kAnyOne || p == t; });
+    WorkTally tally(work);
+    bool result = false;
+    // The passes over the text (checks, decoding, the search for each
+    // part's first bytes) count as one.
+    if (tally.add(utf8.size())) {
+        if (bytesMatchExactly(utf8)) {
+            result = matchesBytes(utf8, tally);
+        } else {
+            thread_local std::vector<char32_t> text;
+            decodeFolded(utf8, text);
+            result = matchParts(
+                parts_, text, [](char32_t p, char32_t t) { return p == kAnyOne || p == t; }, tally);
+        }
+    }
+    if (stopped != nullptr) *stopped = tally.stopped();
+    return result && !tally.stopped();
 }
 
 namespace {
@@ -379,6 +437,16 @@ void likeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
         std::size_t i = 0;
         escape = decodeOne(e, i);
     }
+    auto* work = static_cast<LikeWork*>(sqlite3_user_data(context));
+    const auto answer = [context, work](const LikePattern& pattern, std::string_view text) {
+        bool stopped = false;
+        const bool matched = pattern.matches(text, work, &stopped);
+        if (stopped) {
+            sqlite3_result_error_code(context, SQLITE_INTERRUPT);
+        } else {
+            sqlite3_result_int(context, matched ? 1 : 0);
+        }
+    };
     auto* compiled = static_cast<CompiledLike*>(sqlite3_get_auxdata(context, 0));
     if (compiled == nullptr || compiled->escape != escape) {
         compiled = new CompiledLike{LikePattern(textOf(argv[0]), escape), escape};
@@ -386,24 +454,21 @@ void likeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
         // sqlite3_set_auxdata may have destroyed it already on failure.
         compiled = static_cast<CompiledLike*>(sqlite3_get_auxdata(context, 0));
         if (compiled == nullptr) {
-            LikePattern once(textOf(argv[0]), escape);
-            sqlite3_result_int(context, once.matches(textOf(argv[1])) ? 1 : 0);
+            answer(LikePattern(textOf(argv[0]), escape), textOf(argv[1]));
             return;
         }
     }
-    sqlite3_result_int(context, compiled->pattern.matches(textOf(argv[1])) ? 1 : 0);
+    answer(compiled->pattern, textOf(argv[1]));
 }
 
 }  // namespace
 
-void RegisterLike(sqlite3* db) {
+void RegisterLike(sqlite3* db, LikeWork* work) {
     // Deterministic and free of side effects: the engine may use it in
     // indexes and in a catalogue's own schema.
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-    sqlite3_create_function_v2(db, "like", 2, flags, nullptr, likeFunction, nullptr, nullptr,
-                               nullptr);
-    sqlite3_create_function_v2(db, "like", 3, flags, nullptr, likeFunction, nullptr, nullptr,
-                               nullptr);
+    sqlite3_create_function_v2(db, "like", 2, flags, work, likeFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, "like", 3, flags, work, likeFunction, nullptr, nullptr, nullptr);
 }
 
 }  // namespace quarrow

@@ -77,6 +77,8 @@ private slots:
     void shortTextsAreCountedFromTheNamesIndex();
     void largeResultsReadRowsBackById_data();
     void largeResultsReadRowsBackById();
+    void likeReportsTheBytesItCompares_data();
+    void likeReportsTheBytesItCompares();
     void scansSeeWhatAnotherConnectionWroteBetweenThem();
     void cataloguesInAFolderWithCyrillicAndBlanks();
 };
@@ -594,6 +596,64 @@ void DataLayerTest::largeResultsReadRowsBackById() {
              qint64(1111));
     QCOMPARE(results.value(0, 0), QStringLiteral("driver 12"));
     QCOMPARE(results.value(results.rowCount() - 1, 0), QStringLiteral("driver 12999"));
+}
+
+void DataLayerTest::likeReportsTheBytesItCompares_data() {
+    QTest::addColumn<QString>("unit");
+    QTest::newRow("ASCII") << QStringLiteral("ab");
+    QTest::newRow("Cyrillic") << QStringLiteral("аб");
+}
+
+void DataLayerTest::likeReportsTheBytesItCompares() {
+    QFETCH(QString, unit);
+    // Every place of the text begins the pattern's long middle part, which
+    // fails only at its end: some 37 million characters compared.
+    // The text holds every three characters of the pattern, so that an index
+    // of them cannot leave it out.
+    const QByteArray text = (unit + QStringLiteral("c") + unit.repeated(10'000)).toUtf8();
+    const QByteArray pattern = (u'%' + unit.repeated(2'500) + QStringLiteral("c%")).toUtf8();
+    const LikePattern like(std::string_view(pattern.constData(), std::size_t(pattern.size())));
+    const std::string_view subject(text.constData(), std::size_t(text.size()));
+
+    std::uint64_t reported = 0;
+    LikeWork work;
+    work.look = [&reported](std::uint64_t bytes) {
+        reported += bytes;
+        return true;
+    };
+    bool stopped = true;
+    QVERIFY(!like.matches(subject, &work, &stopped));
+    QVERIFY(!stopped);
+    QVERIFY2(reported + work.sinceLook > 30'000'000, qPrintable(QString::number(reported)));
+
+    // Stopped at the first look.
+    int looks = 0;
+    work.sinceLook = 0;
+    work.look = [&looks](std::uint64_t) { return ++looks > 1; };
+    QVERIFY(!like.matches(subject, &work, &stopped));
+    QVERIFY(stopped);
+    QCOMPARE(looks, 1);
+
+    // In a statement: stopped with the bound's message.
+    TemporaryDriverCatalogue catalogue(
+        {row(QString::fromUtf8(text)), row(QString::fromUtf8(text))});
+    catalogue.connection.open();
+    catalogue.connection.setWorkLimit(5'000'000);
+    int slow = 0;
+    catalogue.connection.setSlowWorkHandler([&slow] { ++slow; }, 0);
+    const QString typed = QString::fromUtf8(pattern).mid(1).chopped(1);
+    try {
+        catalogue.searchDrivers(typed);
+        QFAIL("The search was not stopped");
+    } catch (const EOleException& error) {
+        QCOMPARE(error.message(),
+                 QStringLiteral("The statement was stopped: it took far more work than reading "
+                                "any catalogue needs, so the file cannot be what it seems."));
+    }
+    QVERIFY(slow > 0);
+    catalogue.connection.setWorkLimit(Connection::kDefaultWorkLimit);
+    QCOMPARE(catalogue.searchDrivers(typed), qint64(0));
+    QCOMPARE(catalogue.searchDrivers(unit.repeated(2'500)), qint64(2));
 }
 
 void DataLayerTest::scansSeeWhatAnotherConnectionWroteBetweenThem() {

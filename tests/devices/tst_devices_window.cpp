@@ -6,6 +6,7 @@
 #include "db/Connection.h"
 #include "db/Query.h"
 #include "devices/TForm4.h"
+#include "dialogs/BusyCursor.h"
 #include "dialogs/ShowModal.h"
 #include "program/Startup.h"
 #include "shell/Endpoints.h"
@@ -21,6 +22,7 @@
 #include <QStandardPaths>
 #include <QtTest>
 #include <limits>
+#include <optional>
 
 using namespace quarrow;
 using namespace quarrow::test;
@@ -73,6 +75,7 @@ private slots:
     void unopenableCatalogueStillHandsLookupsOver();
     void catalogueHeldByAnotherProcess();
     void closingAndReopeningKeepsState();
+    void longComparisonInOneRowIsBounded();
     void closingTheProgramWritesTheChangedRow_data();
     void closingTheProgramWritesTheChangedRow();
 
@@ -593,6 +596,51 @@ void DevicesWindowTest::closingAndReopeningKeepsState() {
     QCOMPARE(Form4->sLabel3->text(), QStringLiteral("2"));
     QCOMPARE(launcher_->targets, QStringList{DeviceLookupUrl() + QStringLiteral("VEN_")});
     QVERIFY(Form4->ADOConnection1->isOpen());
+}
+
+void DevicesWindowTest::longComparisonInOneRowIsBounded() {
+    // Every place of each text begins the typed text, which differs only at
+    // its end: millions of characters compared in each row, while the
+    // engine takes a few steps. The texts hold every three characters typed,
+    // so the index cannot leave them out.
+    const QString unit = QStringLiteral("ab");
+    QStringList devices;
+    for (int k = 1; k <= 3; ++k) {
+        devices.append(QStringLiteral("%1|").arg(k) + unit + u'c' + unit.repeated(10'000));
+    }
+    WriteDevices(catalogue(), devices);
+    const QString typed = unit.repeated(2'500) + u'c';
+    createWindow();
+    // Opened by a first search, so that the bound can be set on it.
+    search(QStringLiteral("c"));
+    QCOMPARE(Form4->sLabel3->text(), QStringLiteral("3"));
+    Form4->ADOConnection1->setWorkLimit(20'000'000);
+    std::optional<Qt::CursorShape> during;
+    // Slow from the first look at the work done.
+    Form4->ADOConnection1->setSlowWorkHandler(
+        [&during] {
+            ShowBusyCursor();
+            if (QGuiApplication::overrideCursor() != nullptr) {
+                during = QGuiApplication::overrideCursor()->shape();
+            }
+        },
+        0);
+
+    const auto seen = AnswerNextDialog(QStringLiteral("OK"));
+    search(typed);
+    QVERIFY(seen->seen);
+    QCOMPARE(seen->text,
+             QStringLiteral("The statement was stopped: it took far more work than reading any "
+                            "catalogue needs, so the file cannot be what it seems."));
+    QCOMPARE(during, std::optional<Qt::CursorShape>(Qt::WaitCursor));
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    QCOMPARE(Form4->sLabel3->text(), QStringLiteral("3"));
+
+    Form4->ADOConnection1->setWorkLimit(Connection::kDefaultWorkLimit);
+    search(typed);
+    QCOMPARE(Form4->sLabel3->text(), QStringLiteral("0"));
+    search(unit.repeated(2'500));
+    QCOMPARE(Form4->sLabel3->text(), QStringLiteral("3"));
 }
 
 void DevicesWindowTest::closingTheProgramWritesTheChangedRow_data() {
