@@ -77,6 +77,8 @@ private slots:
     void shortTextsAreCountedFromTheNamesIndex();
     void largeResultsReadRowsBackById_data();
     void largeResultsReadRowsBackById();
+    void longValuesAreKeptByTheirHeads_data();
+    void longValuesAreKeptByTheirHeads();
     void likeReportsTheBytesItCompares_data();
     void likeReportsTheBytesItCompares();
     void scansSeeWhatAnotherConnectionWroteBetweenThem();
@@ -557,8 +559,9 @@ void DataLayerTest::largeResultsReadRowsBackById_data() {
 
 void DataLayerTest::largeResultsReadRowsBackById() {
     QFETCH(int, budget);
-    // More rows than the result keeps blocks of, so blocks are dropped and read again.
-    const int rows = int(ResultSet::kBlockRows * (ResultSet::kCachedBlocks + 6));
+    // Rows read back make many times the budget, so they are dropped and
+    // read again; "driver 12" finds 1,111 of them.
+    const int rows = 18000;
     QList<QStringList> table;
     for (int k = 0; k < rows; ++k) table.append(row(QStringLiteral("driver %1").arg(k)));
     TemporaryDriverCatalogue catalogue(table);
@@ -596,6 +599,91 @@ void DataLayerTest::largeResultsReadRowsBackById() {
              qint64(1111));
     QCOMPARE(results.value(0, 0), QStringLiteral("driver 12"));
     QCOMPARE(results.value(results.rowCount() - 1, 0), QStringLiteral("driver 12999"));
+}
+
+void DataLayerTest::longValuesAreKeptByTheirHeads_data() {
+    QTest::addColumn<int>("budget");
+    QTest::newRow("rows kept") << int(ResultSet::kDefaultValueBudget);
+    QTest::newRow("rows read back") << int(ResultSet::kHeadBytes * 4);
+}
+
+void DataLayerTest::longValuesAreKeptByTheirHeads() {
+    QFETCH(int, budget);
+    // Names of 200 KB, with characters of two and three bytes that the
+    // heads cut through.
+    const int rows = 40;
+    const auto longName = [](int k) {
+        return QStringLiteral("driver %1 ").arg(k) +
+               QStringLiteral("Видео€x").repeated(200'000 / 15) + QString::number(k);
+    };
+    QList<QStringList> table;
+    for (int k = 0; k < rows; ++k) table.append(row(longName(k)));
+    table.append(row(QStringLiteral("driver short")));
+    TemporaryDriverCatalogue catalogue(table, DriverTableLayout::Plain);
+    Query& results = catalogue.results;
+    results.setValueBudget(std::size_t(budget));
+    QCOMPARE(
+        RunDriverSearch(catalogue.connection, results, catalogue.counter, QStringLiteral("driver")),
+        qint64(rows + 1));
+
+    // What the grid shows of every row, read twice: never a whole value.
+    const std::size_t wholeValues = std::size_t(rows) * 200'000 * 2;
+    // Heads and bookkeeping of every row, or twice the budget if less, with
+    // room for the rows that pass it.
+    const std::size_t rowHeads = ResultSet::kHeadBytes + 1024;
+    const std::size_t bound =
+        std::min(std::size_t(2 * budget), std::size_t(rows + 1) * rowHeads) + 2 * rowHeads;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int r = 0; r <= rows; ++r) {
+            const QString name = r < rows ? longName(r) : QStringLiteral("driver short");
+            QCOMPARE(results.valueHead(r, 0, 2000), name.left(2001));
+            QCOMPARE(results.value(r, 2), QStringLiteral("Windows XP"));
+        }
+        QVERIFY2(results.heldValueBytes() < bound,
+                 qPrintable(QString::number(results.heldValueBytes())));
+    }
+    QVERIFY(bound < wholeValues / 10);
+
+    // Whole values are read again, one row at a time, where they are asked for.
+    for (int r = rows - 1; r >= 0; r -= 7) {
+        QCOMPARE(results.value(r, 0), longName(r));
+        QVERIFY(results.heldValueBytes() < bound + 400'000);
+    }
+    results.setCurrentRow(3);
+    QCOMPARE(results.fieldByName(QStringLiteral("Наименование")), longName(3));
+    results.updateRow(3, {{2, QStringLiteral("Linux")}});
+    QCOMPARE(results.value(3, 0), longName(3));
+    QCOMPARE(results.value(3, 2), QStringLiteral("Linux"));
+
+    // Another program changes a long name far past its head. A row kept
+    // since the search is no longer the one shown and is not written; a row
+    // read back is read as the file holds it when it is shown, and written
+    // without undoing the other program's change.
+    sqlite3* other = nullptr;
+    QCOMPARE(sqlite3_open(catalogue.file().toUtf8().constData(), &other), SQLITE_OK);
+    const int changed = sqlite3_exec(
+        other,
+        "UPDATE table_1 SET \"Наименование\" = substr(\"Наименование\", 1, 50000) || 'Z' || "
+        "substr(\"Наименование\", 50002) WHERE \"Наименование\" LIKE 'driver 5 %'",
+        nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    QCOMPARE(changed, SQLITE_OK);
+    QCOMPARE(results.valueHead(5, 0, 2000), longName(5).left(2001));
+    const bool readBack = budget < int(ResultSet::kHeadBytes) * (rows + 1);
+    if (readBack) {
+        results.updateRow(5, {{2, QStringLiteral("Linux")}});
+        QString changedName = longName(5);
+        changedName[50'000] = u'Z';
+        QCOMPARE(results.value(5, 0), changedName);
+        QCOMPARE(results.value(5, 2), QStringLiteral("Linux"));
+    } else {
+        QVERIFY_THROWS_EXCEPTION(EOleException,
+                                 results.updateRow(5, {{2, QStringLiteral("Linux")}}));
+        results.setCurrentRow(5);
+        QVERIFY_THROWS_EXCEPTION(EOleException, results.deleteCurrent());
+        QCOMPARE(results.value(5, 2), QStringLiteral("Windows XP"));
+    }
+    QCOMPARE(results.rowCount(), rows + 1);
 }
 
 void DataLayerTest::likeReportsTheBytesItCompares_data() {
