@@ -135,8 +135,37 @@ namespace {
 // part anchors at the start, the last at the end, the others in order
 // between. Leftmost placement of each middle part is always the best one,
 // since only "%" can absorb a variable run.
-template <typename Part, typename Text, typename Same>
-bool matchParts(const std::vector<Part>& parts, const Text& text, Same same, WorkTally& tally) {
+// The first place in text[from, end) where `part`, which has no "_" in
+// it, lies whole; `end` when there is none. `unit` gives a unit of the text
+// as the part holds it (folded). Each unit of the text is looked at a
+// bounded number of times, whatever the part and the text hold (the
+// Knuth-Morris-Pratt search), where trying every place in turn can compare
+// the whole part at each of them.
+template <typename Part, typename Text, typename Unit>
+std::size_t firstPlaceOf(const Part& part, const Text& text, std::size_t from, std::size_t end,
+                         Unit unit) {
+    const std::size_t m = part.size();
+    if (m == 0) return from;
+    // border[k]: the longest proper border of part[0, k].
+    std::vector<std::size_t> border(m + 1, 0);
+    for (std::size_t k = 1, b = 0; k < m; ++k) {
+        while (b > 0 && part[k] != part[b]) b = border[b];
+        if (part[k] == part[b]) ++b;
+        border[k + 1] = b;
+    }
+    std::size_t matched = 0;
+    for (std::size_t i = from; i < end; ++i) {
+        const auto c = unit(text[i]);
+        while (matched > 0 && part[matched] != c) matched = border[matched];
+        if (part[matched] == c) ++matched;
+        if (matched == m) return i + 1 - m;
+    }
+    return end;
+}
+
+template <typename Part, typename Text, typename Same, typename Exact>
+bool matchParts(const std::vector<Part>& parts, const Text& text, Same same, Exact exact,
+                WorkTally& tally) {
     const auto partAt = [&](const Part& part, std::size_t at) {
         for (std::size_t k = 0; k < part.size(); ++k) {
             if (!same(part[k], text[at + k])) return false;
@@ -157,12 +186,23 @@ bool matchParts(const std::vector<Part>& parts, const Text& text, Same same, Wor
         if (pos + part.size() > end) return false;
         const std::size_t last = end - part.size();
         // A place whose first character differs costs no more than the
-        // pass over the text; only the others are counted.
+        // pass over the text; only the others are counted. Once they have
+        // cost more than the text is long, a part without "_" is searched
+        // for in linear time instead.
         std::uint64_t compared = 0;
+        std::uint64_t wasted = 0;
         while (pos <= last) {
             if (same(part[0], text[pos])) {
                 if (partAt(part, pos)) break;
                 compared += part.size();
+                wasted += part.size();
+                if (wasted > text.size() && exact(part)) {
+                    if (!tally.add(compared + (text.size() - pos))) return false;
+                    compared = 0;
+                    pos = firstPlaceOf(part, text, pos + 1, end, [](auto c) { return c; });
+                    if (pos == end) return false;
+                    break;
+                }
                 if (compared >= LikeWork::kBytesPerLook) {
                     if (!tally.add(compared)) return false;
                     compared = 0;
@@ -354,6 +394,8 @@ bool LikePattern::matchesBytes(std::string_view text, WorkTally& tally) const {
         const std::size_t to = end - (part.size() - at) + 1;
         const FoldedByte first(static_cast<unsigned char>(part[at]));
         const FoldedByte second(pair ? static_cast<unsigned char>(part[at + 1]) : 0);
+        const bool exact = part.find(char(kAnyByte)) == std::string::npos;
+        std::uint64_t wasted = 0;
         for (;;) {
             const std::size_t hit = findFolded(text, from, to, first, pair ? &second : nullptr);
             if (hit >= to) return false;
@@ -362,8 +404,20 @@ bool LikePattern::matchesBytes(std::string_view text, WorkTally& tally) const {
                 pos = matched;
                 break;
             }
-            // Each false start compares up to the rest of the part.
+            // Each false start compares up to the rest of the part. Once
+            // they have cost more than the text is long, a part without "_"
+            // is searched for in linear time instead.
             if (!tally.add(part.size() - at)) return false;
+            wasted += part.size() - at;
+            if (exact && wasted > size) {
+                if (!tally.add(end - hit)) return false;
+                const std::size_t place = firstPlaceOf(part, text, hit + 1, end, [](char c) {
+                    return char(lowerAscii(static_cast<unsigned char>(c)));
+                });
+                if (place == end) return false;
+                pos = place + part.size();
+                break;
+            }
             from = hit + 1;
         }
     }
@@ -394,7 +448,11 @@ bool LikePattern::matches(std::string_view utf8, LikeWork* work, bool* stopped) 
             thread_local std::vector<char32_t> text;
             decodeFolded(utf8, text);
             result = matchParts(
-                parts_, text, [](char32_t p, char32_t t) { return p == kAnyOne || p == t; }, tally);
+                parts_, text, [](char32_t p, char32_t t) { return p == kAnyOne || p == t; },
+                [](const std::vector<char32_t>& part) {
+                    return std::find(part.begin(), part.end(), kAnyOne) == part.end();
+                },
+                tally);
         }
     }
     if (stopped != nullptr) *stopped = tally.stopped();

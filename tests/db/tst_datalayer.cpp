@@ -1,4 +1,5 @@
 #include "CatalogueWriter.h"
+#include "ReferenceLike.h"
 #include "SearchConnection.h"
 #include "TestSupport.h"
 #include "core/Exception.h"
@@ -15,6 +16,7 @@
 #include <sqlite3.h>
 #include <QCryptographicHash>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QtTest>
 
 using namespace quarrow;
@@ -81,6 +83,9 @@ private slots:
     void longValuesAreKeptByTheirHeads();
     void likeReportsTheBytesItCompares_data();
     void likeReportsTheBytesItCompares();
+    void longTypedTextIsFoundInLinearTime_data();
+    void longTypedTextIsFoundInLinearTime();
+    void likeAgreesWithTheReferenceOnRepetitiveTexts();
     void scansSeeWhatAnotherConnectionWroteBetweenThem();
     void cataloguesInAFolderWithCyrillicAndBlanks();
 };
@@ -694,12 +699,14 @@ void DataLayerTest::likeReportsTheBytesItCompares_data() {
 
 void DataLayerTest::likeReportsTheBytesItCompares() {
     QFETCH(QString, unit);
-    // Every place of the text begins the pattern's long middle part, which
-    // fails only at its end: some 37 million characters compared.
-    // The text holds every three characters of the pattern, so that an index
-    // of them cannot leave it out.
+    // Every other place of the text begins the pattern's long middle part,
+    // which fails only at its end; with "_" in it, every place is tried in
+    // turn: some 37 million characters compared. The text holds every three
+    // characters of the pattern, so that an index of them cannot leave it
+    // out.
     const QByteArray text = (unit + QStringLiteral("c") + unit.repeated(10'000)).toUtf8();
-    const QByteArray pattern = (u'%' + unit.repeated(2'500) + QStringLiteral("c%")).toUtf8();
+    const QString typed = unit.repeated(2'500) + QStringLiteral("_c");
+    const QByteArray pattern = (u'%' + typed + u'%').toUtf8();
     const LikePattern like(std::string_view(pattern.constData(), std::size_t(pattern.size())));
     const std::string_view subject(text.constData(), std::size_t(text.size()));
 
@@ -729,7 +736,6 @@ void DataLayerTest::likeReportsTheBytesItCompares() {
     catalogue.connection.setWorkLimit(5'000'000);
     int slow = 0;
     catalogue.connection.setSlowWorkHandler([&slow] { ++slow; }, 0);
-    const QString typed = QString::fromUtf8(pattern).mid(1).chopped(1);
     try {
         catalogue.searchDrivers(typed);
         QFAIL("The search was not stopped");
@@ -742,6 +748,101 @@ void DataLayerTest::likeReportsTheBytesItCompares() {
     catalogue.connection.setWorkLimit(Connection::kDefaultWorkLimit);
     QCOMPARE(catalogue.searchDrivers(typed), qint64(0));
     QCOMPARE(catalogue.searchDrivers(unit.repeated(2'500)), qint64(2));
+}
+
+void DataLayerTest::longTypedTextIsFoundInLinearTime_data() {
+    QTest::addColumn<QString>("unit");
+    QTest::addColumn<QString>("typedUnit");
+    QTest::newRow("ASCII") << QStringLiteral("ab") << QStringLiteral("ab");
+    QTest::newRow("ASCII, other case") << QStringLiteral("ab") << QStringLiteral("AB");
+    QTest::newRow("Cyrillic") << QStringLiteral("аб") << QStringLiteral("аб");
+    QTest::newRow("Cyrillic, other case") << QStringLiteral("аб") << QStringLiteral("АБ");
+}
+
+void DataLayerTest::longTypedTextIsFoundInLinearTime() {
+    QFETCH(QString, unit);
+    QFETCH(QString, typedUnit);
+    // 400 names of 20 KB, a typed text of 5,001 characters whose every
+    // three characters each name holds, and which begins at every other
+    // place of each name but lies whole in none, or at the very end of one.
+    const QString typed = typedUnit.repeated(2'500) + u'c';
+    const QString name = unit + u'c' + unit.repeated(10'000);
+    const QString last = name + typed.toLower();
+
+    const auto work = [](const QString& pattern, const QString& text, bool* matched) {
+        const QByteArray p = pattern.toUtf8();
+        const QByteArray t = text.toUtf8();
+        std::uint64_t bytes = 0;
+        LikeWork counted;
+        counted.look = [&bytes](std::uint64_t more) {
+            bytes += more;
+            return true;
+        };
+        bool stopped = false;
+        *matched = LikePattern(std::string_view(p.constData(), std::size_t(p.size())))
+                       .matches(std::string_view(t.constData(), std::size_t(t.size())), &counted,
+                                &stopped);
+        return bytes + counted.sinceLook;
+    };
+    bool matched = true;
+    const std::uint64_t none = work(u'%' + typed + u'%', name, &matched);
+    QVERIFY(!matched);
+    QVERIFY2(none < 4 * std::uint64_t(name.toUtf8().size()), qPrintable(QString::number(none)));
+    const std::uint64_t one = work(u'%' + typed + u'%', last, &matched);
+    QVERIFY(matched);
+    QVERIFY2(one < 4 * std::uint64_t(last.toUtf8().size()), qPrintable(QString::number(one)));
+
+    QList<QStringList> table;
+    for (int k = 0; k < 399; ++k) table.append(row(name));
+    table.append(row(last));
+    // A plain table: every name goes through like().
+    TemporaryDriverCatalogue catalogue(table, DriverTableLayout::Plain);
+    catalogue.connection.open();
+    // A bound that a search trying every place in turn would pass many
+    // times over: four times the names' bytes.
+    catalogue.connection.setWorkLimit(4 * 400 * std::uint64_t(last.toUtf8().size()));
+    QCOMPARE(catalogue.searchDrivers(typed), qint64(1));
+    QCOMPARE(catalogue.results.valueHead(0, 0, 10), last.left(11));
+    QCOMPARE(catalogue.searchDrivers(typed.chopped(1) + u'x'), qint64(0));
+}
+
+void DataLayerTest::likeAgreesWithTheReferenceOnRepetitiveTexts() {
+    // Texts of few letters make a long part begin at many places, so that
+    // the search for it goes over to the linear one within each text.
+    const QStringList letters{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("A"),
+                              QStringLiteral("B"), QStringLiteral("а"), QStringLiteral("б"),
+                              QStringLiteral("Б"), QStringLiteral("c")};
+    QRandomGenerator random(20);
+    const auto run = [&random, &letters](int length, int kinds) {
+        QString text;
+        for (int k = 0; k < length; ++k) text += letters[random.bounded(kinds)];
+        return text;
+    };
+    int matched = 0;
+    for (int round = 0; round < 20'000; ++round) {
+        // Latin only in half the rounds: such patterns compare bytes.
+        const int kinds = round % 2 == 0 ? 4 : int(letters.size());
+        const QString text = run(50 + random.bounded(350), kinds);
+        QString pattern = random.bounded(4) == 0 ? QString() : QStringLiteral("%");
+        const int parts = 1 + random.bounded(3);
+        for (int part = 0; part < parts; ++part) {
+            QString piece = random.bounded(2) == 0 ? text.mid(random.bounded(text.size()), 40)
+                                                   : run(1 + random.bounded(40), kinds);
+            if (random.bounded(10) == 0) piece[random.bounded(piece.size())] = u'_';
+            pattern += piece;
+            if (part + 1 < parts || random.bounded(4) != 0) pattern += u'%';
+        }
+        const QByteArray p = pattern.toUtf8();
+        const QByteArray t = text.toUtf8();
+        const bool expected = quarrow::test::ReferenceLike(pattern, text);
+        const bool actual = LikePattern(std::string_view(p.constData(), std::size_t(p.size())))
+                                .matches(std::string_view(t.constData(), std::size_t(t.size())));
+        if (actual != expected) {
+            QFAIL(qPrintable(QStringLiteral("'%1' LIKE '%2': %3").arg(text, pattern).arg(actual)));
+        }
+        if (expected) ++matched;
+    }
+    QVERIFY2(matched > 2'000, qPrintable(QString::number(matched)));
 }
 
 void DataLayerTest::scansSeeWhatAnotherConnectionWroteBetweenThem() {

@@ -600,16 +600,17 @@ void DevicesWindowTest::closingAndReopeningKeepsState() {
 
 void DevicesWindowTest::longComparisonInOneRowIsBounded() {
     // Every place of each text begins the typed text, which differs only at
-    // its end: millions of characters compared in each row, while the
-    // engine takes a few steps. The texts hold every three characters typed,
-    // so the index cannot leave them out.
+    // its end and, with "_" in it, is tried at each place in turn: millions
+    // of characters compared in each row, while the engine takes a few
+    // steps. The texts hold every three characters typed, so the index
+    // cannot leave them out.
     const QString unit = QStringLiteral("ab");
     QStringList devices;
     for (int k = 1; k <= 3; ++k) {
         devices.append(QStringLiteral("%1|").arg(k) + unit + u'c' + unit.repeated(10'000));
     }
     WriteDevices(catalogue(), devices);
-    const QString typed = unit.repeated(2'500) + u'c';
+    const QString typed = unit.repeated(2'500) + QStringLiteral("_c");
     createWindow();
     // Opened by a first search, so that the bound can be set on it.
     search(QStringLiteral("c"));
