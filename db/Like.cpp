@@ -66,10 +66,10 @@ char32_t decodeOne(std::string_view s, std::size_t& i) {
 
 }  // namespace
 
-// Counts the bytes one call of like() compares beyond its one pass over the
-// text, and hands them to the connection's LikeWork every so often. Loops
-// that can compare much more than the text's length count as they go, so
-// that a long comparison inside one row can be stopped.
+// Counts the bytes one call of like() compares and hands them to the
+// connection's LikeWork every so often. Loops that can compare much more
+// than the text's length count as they go, so that a long comparison inside
+// one row can be stopped.
 class WorkTally {
 public:
     explicit WorkTally(LikeWork* work) : work_(work) {}
@@ -131,10 +131,6 @@ LikePattern::LikePattern(std::string_view pattern, char32_t escape) : parts_(1) 
 
 namespace {
 
-// Matches decoded text against a pattern split at its "%" signs: the first
-// part anchors at the start, the last at the end, the others in order
-// between. Leftmost placement of each middle part is always the best one,
-// since only "%" can absorb a variable run.
 // The first place in text[from, end) where `part`, which has no "_" in
 // it, lies whole; `end` when there is none. `unit` gives a unit of the text
 // as the part holds it (folded). Each unit of the text is looked at a
@@ -163,6 +159,11 @@ std::size_t firstPlaceOf(const Part& part, const Text& text, std::size_t from, s
     return end;
 }
 
+// Matches decoded text against a pattern split at its "%" signs: the first
+// part anchors at the start, the last at the end, the others in order
+// between. Leftmost placement of each middle part is always the best one,
+// since only "%" can absorb a variable run.
+// `exact` tells whether a part has no "_" in it.
 template <typename Part, typename Text, typename Same, typename Exact>
 bool matchParts(const std::vector<Part>& parts, const Text& text, Same same, Exact exact,
                 WorkTally& tally) {

@@ -55,7 +55,7 @@ private:
     bool internalMove_ = false;
 
     // A click on the current cell opens its editor once no double click can
-    // follow; a key typed before that opens it at once (see mousePressEvent).
+    // follow; a key typed before that opens it at once.
     QBasicTimer clickEdit_;
     QPersistentModelIndex clickedCell_;
     bool pressedOnCurrentCell_ = false;
