@@ -238,7 +238,7 @@ void Connection::openFile() {
         if (!DatabasePasswordMatches(db, settings.password)) {
             throw EOleException(QStringLiteral("Not a valid password."));
         }
-        RegisterLike(db);
+        RegisterLike(db, &likeWork_);
         if (fileAccess_ == FileAccess::MemoryMapped) mapWholeFile(db, file.size());
         schemaVersion = schemaVersionOf(db);
     } catch (...) {
@@ -298,24 +298,30 @@ void Connection::watchWork(sqlite3* db) {
         },
         this);
     sqlite3_progress_handler(db, kStepsPerLook, &Connection::workDone, this);
+    // One call of like() over a long value is one step of the program but
+    // may compare billions of bytes; it reports them as it goes.
+    likeWork_.look = [this](std::uint64_t bytes) { return countWork(bytes); };
 }
 
 void Connection::statementStarted(Connection* self) {
     self->workSteps_ = 0;
+    self->likeWork_.sinceLook = 0;
     self->slowWorkShown_ = false;
     self->statementClock_.start();
 }
 
 int Connection::workDone(void* context) {
-    auto* self = static_cast<Connection*>(context);
-    self->workSteps_ += kStepsPerLook;
-    if (self->workSteps_ > self->workLimit_) return 1;
-    if (!self->slowWorkShown_ && self->slowWorkHandler_ &&
-        self->statementClock_.elapsed() >= self->slowAfterMs_) {
-        self->slowWorkShown_ = true;
-        self->slowWorkHandler_();
+    return static_cast<Connection*>(context)->countWork(kStepsPerLook) ? 0 : 1;
+}
+
+bool Connection::countWork(quint64 units) {
+    workSteps_ += units;
+    if (workSteps_ > workLimit_) return false;
+    if (!slowWorkShown_ && slowWorkHandler_ && statementClock_.elapsed() >= slowAfterMs_) {
+        slowWorkShown_ = true;
+        slowWorkHandler_();
     }
-    return 0;
+    return true;
 }
 
 void Connection::setPageCache(PageCache kind) {

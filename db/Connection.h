@@ -4,6 +4,7 @@
 #include "CatalogueSchema.h"
 #include "ConnectionString.h"
 #include "FileShareLock.h"
+#include "Like.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -81,7 +82,8 @@ public:
 
     // Every statement runs under a bound of work far above what the largest
     // catalogue needs; past it the statement is stopped with an error
-    // instead of freezing the window. In steps of the engine's program.
+    // instead of freezing the window. In steps of the engine's program, and
+    // bytes that like() compares, each counting as one step.
     void setWorkLimit(quint64 steps) { workLimit_ = steps; }
     static constexpr quint64 kDefaultWorkLimit = 20'000'000'000;
     // Called once while a statement has been running for `afterMs`, so that
@@ -122,6 +124,8 @@ private:
     void watchWork(sqlite3* db);
     static void statementStarted(Connection* self);
     static int workDone(void* self);
+    // False once the statement has passed the bound.
+    bool countWork(quint64 units);
 
     QString connectionString_;
     ShareMode explicitMode_ = ShareMode::ReadWrite;
@@ -149,6 +153,7 @@ private:
     int slowAfterMs_ = 100;
     bool slowWorkShown_ = false;
     QElapsedTimer statementClock_;
+    LikeWork likeWork_;
 };
 
 }  // namespace quarrow

@@ -66,6 +66,34 @@ char32_t decodeOne(std::string_view s, std::size_t& i) {
 
 }  // namespace
 
+// Counts the bytes one call of like() compares and hands them to the
+// connection's LikeWork every so often. Loops that can compare much more
+// than the text's length count as they go, so that a long comparison inside
+// one row can be stopped.
+class WorkTally {
+public:
+    explicit WorkTally(LikeWork* work) : work_(work) {}
+
+    // False once the statement is to stop.
+    bool add(std::uint64_t bytes) {
+        if (work_ == nullptr) return true;
+        work_->sinceLook += bytes;
+        return work_->sinceLook < LikeWork::kBytesPerLook || look();
+    }
+    bool stopped() const { return stopped_; }
+
+private:
+    bool look() {
+        const std::uint64_t bytes = work_->sinceLook;
+        work_->sinceLook = 0;
+        if (work_->look && !work_->look(bytes)) stopped_ = true;
+        return !stopped_;
+    }
+
+    LikeWork* work_;
+    bool stopped_ = false;
+};
+
 char32_t LikePattern::fold(char32_t c) {
     if (c < 0x80) {
         return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
@@ -103,12 +131,42 @@ LikePattern::LikePattern(std::string_view pattern, char32_t escape) : parts_(1) 
 
 namespace {
 
+// The first place in text[from, end) where `part`, which has no "_" in
+// it, lies whole; `end` when there is none. `unit` gives a unit of the text
+// as the part holds it (folded). Each unit of the text is looked at a
+// bounded number of times, whatever the part and the text hold (the
+// Knuth-Morris-Pratt search), where trying every place in turn can compare
+// the whole part at each of them.
+template <typename Part, typename Text, typename Unit>
+std::size_t firstPlaceOf(const Part& part, const Text& text, std::size_t from, std::size_t end,
+                         Unit unit) {
+    const std::size_t m = part.size();
+    if (m == 0) return from;
+    // border[k]: the longest proper border of part[0, k].
+    std::vector<std::size_t> border(m + 1, 0);
+    for (std::size_t k = 1, b = 0; k < m; ++k) {
+        while (b > 0 && part[k] != part[b]) b = border[b];
+        if (part[k] == part[b]) ++b;
+        border[k + 1] = b;
+    }
+    std::size_t matched = 0;
+    for (std::size_t i = from; i < end; ++i) {
+        const auto c = unit(text[i]);
+        while (matched > 0 && part[matched] != c) matched = border[matched];
+        if (part[matched] == c) ++matched;
+        if (matched == m) return i + 1 - m;
+    }
+    return end;
+}
+
 // Matches decoded text against a pattern split at its "%" signs: the first
 // part anchors at the start, the last at the end, the others in order
 // between. Leftmost placement of each middle part is always the best one,
 // since only "%" can absorb a variable run.
-template <typename Part, typename Text, typename Same>
-bool matchParts(const std::vector<Part>& parts, const Text& text, Same same) {
+// `exact` tells whether a part has no "_" in it.
+template <typename Part, typename Text, typename Same, typename Exact>
+bool matchParts(const std::vector<Part>& parts, const Text& text, Same same, Exact exact,
+                WorkTally& tally) {
     const auto partAt = [&](const Part& part, std::size_t at) {
         for (std::size_t k = 0; k < part.size(); ++k) {
             if (!same(part[k], text[at + k])) return false;
@@ -128,7 +186,32 @@ bool matchParts(const std::vector<Part>& parts, const Text& text, Same same) {
         if (part.empty()) continue;
         if (pos + part.size() > end) return false;
         const std::size_t last = end - part.size();
-        while (pos <= last && !partAt(part, pos)) ++pos;
+        // A place whose first character differs costs no more than the
+        // pass over the text; only the others are counted. Once they have
+        // cost more than the text is long, a part without "_" is searched
+        // for in linear time instead.
+        std::uint64_t compared = 0;
+        std::uint64_t wasted = 0;
+        while (pos <= last) {
+            if (same(part[0], text[pos])) {
+                if (partAt(part, pos)) break;
+                compared += part.size();
+                wasted += part.size();
+                if (wasted > text.size() && exact(part)) {
+                    if (!tally.add(compared + (text.size() - pos))) return false;
+                    compared = 0;
+                    pos = firstPlaceOf(part, text, pos + 1, end, [](auto c) { return c; });
+                    if (pos == end) return false;
+                    break;
+                }
+                if (compared >= LikeWork::kBytesPerLook) {
+                    if (!tally.add(compared)) return false;
+                    compared = 0;
+                }
+            }
+            ++pos;
+        }
+        if (!tally.add(compared)) return false;
         if (pos > last) return false;
         pos += part.size();
     }
@@ -284,7 +367,7 @@ void LikePattern::prepareByteMatching() {
     bytesOnlyWhenAscii_ = byteParts_.size() > 1 && suffix.find(char(kAnyByte)) != std::string::npos;
 }
 
-bool LikePattern::matchesBytes(std::string_view text) const {
+bool LikePattern::matchesBytes(std::string_view text, WorkTally& tally) const {
     const std::size_t size = text.size();
     if (byteParts_.size() == 1) return matchBytesAt(byteParts_.front(), 0, text, 0, size) == size;
     std::size_t pos = matchBytesAt(byteParts_.front(), 0, text, 0, size);
@@ -312,12 +395,28 @@ bool LikePattern::matchesBytes(std::string_view text) const {
         const std::size_t to = end - (part.size() - at) + 1;
         const FoldedByte first(static_cast<unsigned char>(part[at]));
         const FoldedByte second(pair ? static_cast<unsigned char>(part[at + 1]) : 0);
+        const bool exact = part.find(char(kAnyByte)) == std::string::npos;
+        std::uint64_t wasted = 0;
         for (;;) {
             const std::size_t hit = findFolded(text, from, to, first, pair ? &second : nullptr);
             if (hit >= to) return false;
             const std::size_t matched = matchBytesAt(part, at, text, hit, end);
             if (matched != kNone) {
                 pos = matched;
+                break;
+            }
+            // Each false start compares up to the rest of the part. Once
+            // they have cost more than the text is long, a part without "_"
+            // is searched for in linear time instead.
+            if (!tally.add(part.size() - at)) return false;
+            wasted += part.size() - at;
+            if (exact && wasted > size) {
+                if (!tally.add(end - hit)) return false;
+                const std::size_t place = firstPlaceOf(part, text, hit + 1, end, [](char c) {
+                    return char(lowerAscii(static_cast<unsigned char>(c)));
+                });
+                if (place == end) return false;
+                pos = place + part.size();
                 break;
             }
             from = hit + 1;
@@ -335,12 +434,30 @@ bool LikePattern::bytesMatchExactly(std::string_view text) const {
            });
 }
 
-bool LikePattern::matches(std::string_view utf8) const {
+bool LikePattern::matches(std::string_view utf8) const { return matches(utf8, nullptr, nullptr); }
+
+bool LikePattern::matches(std::string_view utf8, LikeWork* work, bool* stopped) const {
     if (matchesAnyText_) return true;
-    if (bytesMatchExactly(utf8)) return matchesBytes(utf8);
-    thread_local std::vector<char32_t> text;
-    decodeFolded(utf8, text);
-    return matchParts(parts_, text, [](char32_t p, char32_t t) { return p == kAnyOne || p == t; });
+    WorkTally tally(work);
+    bool result = false;
+    // The passes over the text (checks, decoding, the search for each
+    // part's first bytes) count as one.
+    if (tally.add(utf8.size())) {
+        if (bytesMatchExactly(utf8)) {
+            result = matchesBytes(utf8, tally);
+        } else {
+            thread_local std::vector<char32_t> text;
+            decodeFolded(utf8, text);
+            result = matchParts(
+                parts_, text, [](char32_t p, char32_t t) { return p == kAnyOne || p == t; },
+                [](const std::vector<char32_t>& part) {
+                    return std::find(part.begin(), part.end(), kAnyOne) == part.end();
+                },
+                tally);
+        }
+    }
+    if (stopped != nullptr) *stopped = tally.stopped();
+    return result && !tally.stopped();
 }
 
 namespace {
@@ -379,6 +496,16 @@ void likeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
         std::size_t i = 0;
         escape = decodeOne(e, i);
     }
+    auto* work = static_cast<LikeWork*>(sqlite3_user_data(context));
+    const auto answer = [context, work](const LikePattern& pattern, std::string_view text) {
+        bool stopped = false;
+        const bool matched = pattern.matches(text, work, &stopped);
+        if (stopped) {
+            sqlite3_result_error_code(context, SQLITE_INTERRUPT);
+        } else {
+            sqlite3_result_int(context, matched ? 1 : 0);
+        }
+    };
     auto* compiled = static_cast<CompiledLike*>(sqlite3_get_auxdata(context, 0));
     if (compiled == nullptr || compiled->escape != escape) {
         compiled = new CompiledLike{LikePattern(textOf(argv[0]), escape), escape};
@@ -386,24 +513,21 @@ void likeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
         // sqlite3_set_auxdata may have destroyed it already on failure.
         compiled = static_cast<CompiledLike*>(sqlite3_get_auxdata(context, 0));
         if (compiled == nullptr) {
-            LikePattern once(textOf(argv[0]), escape);
-            sqlite3_result_int(context, once.matches(textOf(argv[1])) ? 1 : 0);
+            answer(LikePattern(textOf(argv[0]), escape), textOf(argv[1]));
             return;
         }
     }
-    sqlite3_result_int(context, compiled->pattern.matches(textOf(argv[1])) ? 1 : 0);
+    answer(compiled->pattern, textOf(argv[1]));
 }
 
 }  // namespace
 
-void RegisterLike(sqlite3* db) {
+void RegisterLike(sqlite3* db, LikeWork* work) {
     // Deterministic and free of side effects: the engine may use it in
     // indexes and in a catalogue's own schema.
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-    sqlite3_create_function_v2(db, "like", 2, flags, nullptr, likeFunction, nullptr, nullptr,
-                               nullptr);
-    sqlite3_create_function_v2(db, "like", 3, flags, nullptr, likeFunction, nullptr, nullptr,
-                               nullptr);
+    sqlite3_create_function_v2(db, "like", 2, flags, work, likeFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, "like", 3, flags, work, likeFunction, nullptr, nullptr, nullptr);
 }
 
 }  // namespace quarrow

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -8,6 +10,18 @@
 struct sqlite3;
 
 namespace quarrow {
+
+// Where like() reports the bytes it compares, so that a long comparison
+// inside one row counts toward a statement's bound of work as the engine's
+// own steps do. `look` gets the bytes compared since its last call, after
+// every kBytesPerLook of them; false stops the statement.
+struct LikeWork {
+    static constexpr std::uint64_t kBytesPerLook = std::uint64_t(1) << 20;
+    std::uint64_t sinceLook = 0;
+    std::function<bool(std::uint64_t bytes)> look;
+};
+
+class WorkTally;
 
 // A compiled LIKE pattern over UTF-8 text: "%" matches any run of characters,
 // "_" exactly one, and letters compare by Unicode simple case folding, so
@@ -18,6 +32,9 @@ class LikePattern {
 public:
     LikePattern(std::string_view pattern, char32_t escape = 0);
     bool matches(std::string_view text) const;
+    // The same, reporting its work to `work`; *stopped tells whether `work`
+    // stopped it, in which case the answer means nothing.
+    bool matches(std::string_view text, LikeWork* work, bool* stopped) const;
 
     // One character of the text or pattern after folding; invalid bytes are
     // kept apart from every real character.
@@ -37,7 +54,7 @@ private:
     // character.
     void prepareByteMatching();
     bool bytesMatchExactly(std::string_view text) const;
-    bool matchesBytes(std::string_view text) const;
+    bool matchesBytes(std::string_view text, WorkTally& tally) const;
     std::vector<std::string> byteParts_;
     // Where in each byte part the first byte that is not "_" lies, the one
     // searched for first (npos for parts of "_" only), and whether the byte
@@ -55,7 +72,9 @@ private:
 };
 
 // Registers like(pattern, text) and like(pattern, text, escape) on a
-// connection, replacing the engine's ASCII-only LIKE.
-void RegisterLike(sqlite3* db);
+// connection, replacing the engine's ASCII-only LIKE. With `work`, the
+// comparisons report to it and a call it stops ends its statement with
+// SQLITE_INTERRUPT, as the engine's progress handler would.
+void RegisterLike(sqlite3* db, LikeWork* work = nullptr);
 
 }  // namespace quarrow

@@ -160,25 +160,34 @@ ResultSet::RowReader Query::rowReader(const QString& table) const {
     auto read = std::make_shared<Statement>(
         connection_->handle(),
         QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(QuoteIdentifier(table)));
-    return [read](std::int64_t rowid, std::vector<std::string>& values) {
-        values.clear();
+    return [read](std::int64_t rowid, const ResultSet::TakeRow& take) {
         try {
             read->reset();
             read->bindInt64(1, rowid);
             if (!read->step()) return false;
-            for (int c = 0; c < read->columnCount(); ++c) values.emplace_back(read->utf8(c));
+            ResultSet::RowValues values;
+            values.reserve(std::size_t(read->columnCount()));
+            for (int c = 0; c < read->columnCount(); ++c) values.push_back(read->utf8(c));
+            take(values);
+            // Not left running: that would keep other writers out of the file.
             read->reset();
             return true;
         } catch (const Exception&) {
             // Shown rows must not fail; an unreadable row reads as empty.
+            read->reset();
             return false;
+        } catch (...) {
+            read->reset();
+            throw;
         }
     };
 }
 
 std::vector<std::string> Query::readRow(std::int64_t rowid) const {
     std::vector<std::string> row;
-    rowReader(table_)(rowid, row);
+    rowReader(table_)(rowid, [&row](const ResultSet::RowValues& values) {
+        row.assign(values.begin(), values.end());
+    });
     return row;
 }
 

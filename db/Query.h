@@ -73,6 +73,8 @@ public:
     void setValueBudget(std::size_t bytes) { valueBudget_ = bytes; }
     // The most rows a result reads; 0 for all of them.
     void setMaxRows(int rows) { maxRows_ = rows; }
+    // Bytes of row values the open result holds (see ResultSet).
+    std::size_t heldValueBytes() const { return result_ ? result_->heldValueBytes() : 0; }
 
 signals:
     void aboutToReset();

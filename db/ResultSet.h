@@ -19,15 +19,29 @@ namespace quarrow {
 // as the result is open. Rows are kept as UTF-8 text in compact arenas. A
 // large result keeps the first rows up to a memory budget and, for the rest,
 // only the rows' ids; those rows are read back from the table by id when
-// they are shown, a block at a time, and only a bounded number of blocks is
-// kept. Rows written through the result are kept as the file holds them.
+// they are shown, and the rows read back are kept up to the same budget.
+//
+// A result that can read its rows back keeps no value longer than
+// kHeadBytes whole, only its head, which is all that any cell shows. The
+// whole value is read again, for one row at a time, when it is asked for,
+// and taken only while it is still the value that was read first. So the
+// memory a result holds does not grow with what its rows hold. Rows written
+// through the result are kept as the file holds them.
 class ResultSet {
 public:
-    // Reads one row of the table by id; false when the table has no such row.
-    using RowReader = std::function<bool(std::int64_t rowid, std::vector<std::string>& values)>;
+    // A row's values, valid only while they are handed over.
+    using RowValues = std::vector<std::string_view>;
+    using TakeRow = std::function<void(const RowValues& values)>;
+    // Reads one row of the table by id and hands its values to `take`;
+    // false when the table has no such row.
+    using RowReader = std::function<bool(std::int64_t rowid, const TakeRow& take)>;
 
-    // Bytes held for row values at most before further rows go in by id.
+    // Bytes held for the first rows' values at most before further rows go
+    // in by id, and for the rows read back.
     static constexpr std::size_t kDefaultValueBudget = 8u << 20;
+    // The longest value kept whole; longer ones keep this many bytes, which
+    // hold the two thousand characters that a cell shows at most.
+    static constexpr std::size_t kHeadBytes = 8u << 10;
 
     explicit ResultSet(QStringList columns, RowReader reader = {},
                        std::size_t valueBudget = kDefaultValueBudget);
@@ -43,7 +57,7 @@ public:
     // The value's first `characters` characters and, when it is longer, one
     // more, converting only that much of it.
     QString valueHead(int row, int column, qsizetype characters) const;
-    // The value as the file gave it, valid until another row is read.
+    // The whole value as the file gave it, valid until another row is read.
     std::string_view utf8(int row, int column) const;
     std::int64_t rowid(int row) const;
 
@@ -56,17 +70,44 @@ public:
     void replaceRow(int row, std::int64_t rowid, const std::vector<std::string>& values);
     void removeRow(int row);
 
-    static constexpr std::size_t kBlockRows = 256;
-    static constexpr std::size_t kCachedBlocks = 64;
+    // Bytes of row values and their bookkeeping held now, besides the ids
+    // and the order of the rows.
+    std::size_t heldValueBytes() const;
+
+    // Rows read back at most at once, when one of them is asked for.
+    static constexpr std::size_t kReadAheadRows = 256;
 
 private:
-    struct Block {
+    // What is known of a value kept by its head only.
+    struct WholeValue {
+        std::uint64_t bytes;
+        std::size_t hash;
+    };
+    // One row's values as they are kept: whole, or their heads.
+    struct KeptRow {
         std::string arena;
-        std::vector<std::uint32_t> ends;  // end of each value, row by row
+        std::vector<std::uint32_t> ends;              // end of each value
+        std::vector<std::pair<int, WholeValue>> cut;  // columns kept by their head
+        std::size_t bytes() const;
+    };
+    struct ReadBackRow {
+        KeptRow values;
+        std::list<std::uint32_t>::iterator recent;
     };
 
-    const Block& blockFor(std::uint32_t slot, std::size_t& indexInBlock) const;
-    const Block& loadBlock(std::size_t block) const;
+    // A value as it is kept, and whether it is its head only.
+    std::string_view keptValue(std::uint32_t slot, int row, int column,
+                               const WholeValue** whole) const;
+    KeptRow keep(const RowValues& values) const;
+    const KeptRow& readBack(std::uint32_t slot, int row) const;
+    void dropReadBackBeyondBudget(std::uint32_t keep) const;
+    // Drops what is kept of a slot that no row shows any more.
+    void forget(std::uint32_t slot);
+    // The whole value, read again; the head when the file no longer holds
+    // the value that was read first.
+    std::string_view wholeValue(std::uint32_t slot, int column, std::string_view head,
+                                const WholeValue& whole) const;
+    static WholeValue describe(std::string_view value);
 
     QStringList columns_;
     RowReader reader_;
@@ -91,10 +132,21 @@ private:
 
     Storage rows_;
     std::size_t storedSlots_ = 0;  // slots [0, storedSlots_) hold their values
-    std::unordered_map<std::uint32_t, std::vector<std::string>> written_;
+    // Values of stored slots kept by their head, by their index in `ends`.
+    std::unordered_map<std::uint64_t, WholeValue> cutStored_;
+    std::unordered_map<std::uint32_t, KeptRow> written_;
 
-    mutable std::unordered_map<std::size_t, Block> blocks_;
-    mutable std::list<std::size_t> recentBlocks_;
+    mutable std::unordered_map<std::uint32_t, ReadBackRow> readBack_;
+    mutable std::list<std::uint32_t> recentlyRead_;  // most recent first
+    mutable std::size_t readBackBytes_ = 0;
+
+    // The whole values of the last row a whole long value was asked of.
+    struct WholeRow {
+        std::uint32_t slot = UINT32_MAX;
+        std::vector<std::string> values;
+        bool found = false;
+    };
+    mutable WholeRow whole_;
 };
 
 }  // namespace quarrow

@@ -1,5 +1,7 @@
 #include "DeviceListModel.h"
 
+#include "dialogs/DialogText.h"
+
 #include <QColor>
 
 namespace quarrow {
@@ -30,13 +32,15 @@ QVariant DeviceListModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
         case Qt::ToolTipRole:
+            // Cut short as the data grids cut values: laying out a name of
+            // millions of characters froze the list at every repaint.
             switch (index.column()) {
                 case IdColumn:
-                    return row.id;
+                    return ElideLongText(row.id);
                 case NameColumn:
-                    return row.name;
+                    return ElideLongText(row.name);
                 default:
-                    return row.driver;
+                    return ElideLongText(row.driver);
             }
         case Qt::FontRole:
             if (!row.hasDriver) {

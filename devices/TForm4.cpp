@@ -13,6 +13,7 @@
 #include "stores/DeviceCatalogue.h"
 #include "widgets/DataSource.h"
 
+#include <QCloseEvent>
 #include <QMouseEvent>
 #include <limits>
 
@@ -106,6 +107,22 @@ bool TForm4::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void TForm4::closeEvent(QCloseEvent* event) {
+    // Without its contents the window has no grid yet (see DeferredWindow).
+    bool written = ADOQuery1 == nullptr;
+    if (!written) {
+        guarded([this, &written] {
+            DBGrid1->postPendingRow();
+            written = true;
+        });
+    }
+    if (!written) {
+        event->ignore();
+        return;
+    }
+    DeferredWindow::closeEvent(event);
 }
 
 void TForm4::Button2Click() {

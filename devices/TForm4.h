@@ -34,6 +34,10 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A row changed in the grid is written before the window goes, as
+    // moving to another row would write it; a refused write is shown and
+    // keeps the window open with what was typed.
+    void closeEvent(QCloseEvent* event) override;
     void buildContents() override;
 
 private:

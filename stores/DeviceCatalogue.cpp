@@ -41,6 +41,13 @@ qint64 RunDeviceSearch(Connection& connection, Query& results, Query& counter,
     return RunCatalogueSearch(connection, results, counter, devices, text);
 }
 
+namespace {
+
+// The code, its lspci spellings and more names than a list shows.
+constexpr int kMostTextCharacters = 4096;
+
+}  // namespace
+
 QHash<QString, QString> DeviceTextsByCode(Connection& connection, Query& query,
                                           const QStringList& codes) {
     QHash<QString, QString> texts;
@@ -49,9 +56,12 @@ QHash<QString, QString> DeviceTextsByCode(Connection& connection, Query& query,
     QStringList upperCodes;
     for (const QString& code : codes) upperCodes.append(code.toUpper());
     const QStringList marks(codes.size(), QStringLiteral("?"));
-    query.setSql(QStringLiteral("SELECT device FROM device WHERE "
+    // No more of a text than its names are shown of: a text of megabytes
+    // converted and taken apart whole kept the device list waiting seconds.
+    query.setSql(QStringLiteral("SELECT substr(device, 1, %2) AS device FROM device WHERE "
                                 "upper(substr(device, 1, instr(device || ' ', ' ') - 1)) IN (%1)")
-                     .arg(marks.join(QStringLiteral(", "))),
+                     .arg(marks.join(QStringLiteral(", ")))
+                     .arg(kMostTextCharacters),
                  upperCodes);
     query.open();
     for (int row = 0; row < query.rowCount(); ++row) {

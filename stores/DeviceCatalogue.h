@@ -25,8 +25,9 @@ QString DeviceListConnectionString();
 // with a code, a blank and then the names ("PCI\VEN_10DE&DEV_0393 10de:0393
 // NVIDIA Corporation G73 [GeForce 7300 GT]"). Returns, for each code that
 // some row begins with, the text of the first such row, keyed by the code in
-// upper case; letter case is ignored. One reading of the table serves all
-// the codes, which are bound to the statement, never written into it.
+// upper case; letter case is ignored. A text is given up to its first 4,096
+// characters. One reading of the table serves all the codes, which are bound
+// to the statement, never written into it.
 QHash<QString, QString> DeviceTextsByCode(Connection& connection, Query& query,
                                           const QStringList& codes);
 

@@ -94,6 +94,8 @@ void DBGrid::keyPressEvent(QKeyEvent* event) {
     QTableView::keyPressEvent(event);
 }
 
+void DBGrid::keyboardSearch(const QString&) {}
+
 void DBGrid::mouseReleaseEvent(QMouseEvent* event) {
     QTableView::mouseReleaseEvent(event);
     if (event->button() != Qt::LeftButton) return;

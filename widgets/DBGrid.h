@@ -20,6 +20,9 @@ public:
     DataSource* dataSource() const { return source_; }
     DBGridModel* gridModel() const { return model_; }
     void setColumns(const QVector<DBGridColumn>& columns);
+    // Typing never moves to another row: a key either goes into the cell's
+    // editor or does nothing.
+    void keyboardSearch(const QString& search) override;
 
 signals:
     // The left button released over a data cell, or over the grid's empty

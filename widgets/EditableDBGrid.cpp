@@ -8,8 +8,10 @@
 #include <QApplication>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QScopedValueRollback>
 #include <QStyledItemDelegate>
+#include <utility>
 
 namespace quarrow {
 
@@ -57,7 +59,11 @@ private:
 };
 
 EditableDBGrid::EditableDBGrid(QWidget* parent) : DBGrid(parent) {
-    setEditTriggers(AnyKeyPressed | EditKeyPressed | SelectedClicked);
+    // Not SelectedClicked: while the view waits to see whether a click on
+    // the current cell becomes a double click, it takes no key as the start
+    // of editing, so a key typed at once was lost or went to another row.
+    // The grid waits itself (see mouseReleaseEvent) and lets keys in.
+    setEditTriggers(AnyKeyPressed | EditKeyPressed);
     setItemDelegate(new EditorTracker(this));
     connect(qApp, &QApplication::focusChanged, this,
             [this](QWidget* from, QWidget* to) { guarded([&] { focusMoved(from, to); }); });
@@ -183,7 +189,45 @@ void EditableDBGrid::deleteCurrentRecord() {
     DBGrid::deleteCurrentRecord();
 }
 
+void EditableDBGrid::mousePressEvent(QMouseEvent* event) {
+    const QModelIndex pressed = indexAt(event->position().toPoint());
+    pressedOnCurrentCell_ = event->button() == Qt::LeftButton && pressed.isValid() &&
+                            pressed == currentIndex() && state() != EditingState;
+    DBGrid::mousePressEvent(event);
+}
+
+void EditableDBGrid::mouseReleaseEvent(QMouseEvent* event) {
+    DBGrid::mouseReleaseEvent(event);
+    const bool afterDoubleClick = std::exchange(releaseEndsDoubleClick_, false);
+    const bool onCurrentCell = std::exchange(pressedOnCurrentCell_, false) &&
+                               indexAt(event->position().toPoint()) == currentIndex();
+    if (event->button() != Qt::LeftButton || afterDoubleClick || !onCurrentCell) return;
+    clickedCell_ = currentIndex();
+    clickEdit_.start(QApplication::doubleClickInterval(), this);
+}
+
+void EditableDBGrid::mouseDoubleClickEvent(QMouseEvent* event) {
+    clickEdit_.stop();
+    pressedOnCurrentCell_ = false;
+    releaseEndsDoubleClick_ = true;
+    DBGrid::mouseDoubleClickEvent(event);
+}
+
+void EditableDBGrid::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != clickEdit_.timerId()) {
+        DBGrid::timerEvent(event);
+        return;
+    }
+    clickEdit_.stop();
+    if (clickedCell_.isValid() && clickedCell_ == currentIndex() && state() != EditingState) {
+        edit(clickedCell_);
+    }
+}
+
 void EditableDBGrid::keyPressEvent(QKeyEvent* event) {
+    // A key typed right after a click on the current cell is the start of
+    // the user's text for that cell.
+    clickEdit_.stop();
     EditableDBGridModel* model = editModel();
     const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
     if (model != nullptr && plain) {

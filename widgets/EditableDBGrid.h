@@ -3,6 +3,7 @@
 #include "DBGrid.h"
 #include "EditableDBGridModel.h"
 
+#include <QBasicTimer>
 #include <QPointer>
 
 namespace quarrow {
@@ -29,6 +30,10 @@ public:
 protected:
     DBGridModel* createModel(DataSource* source) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void deleteCurrentRecord() override;
 
@@ -48,6 +53,13 @@ private:
 
     QPointer<QWidget> editor_;
     bool internalMove_ = false;
+
+    // A click on the current cell opens its editor once no double click can
+    // follow; a key typed before that opens it at once.
+    QBasicTimer clickEdit_;
+    QPersistentModelIndex clickedCell_;
+    bool pressedOnCurrentCell_ = false;
+    bool releaseEndsDoubleClick_ = false;
 };
 
 }  // namespace quarrow

@@ -1,4 +1,5 @@
 #include "CatalogueWriter.h"
+#include "ReferenceLike.h"
 #include "SearchConnection.h"
 #include "TestSupport.h"
 #include "core/Exception.h"
@@ -15,6 +16,7 @@
 #include <sqlite3.h>
 #include <QCryptographicHash>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QtTest>
 
 using namespace quarrow;
@@ -77,6 +79,13 @@ private slots:
     void shortTextsAreCountedFromTheNamesIndex();
     void largeResultsReadRowsBackById_data();
     void largeResultsReadRowsBackById();
+    void longValuesAreKeptByTheirHeads_data();
+    void longValuesAreKeptByTheirHeads();
+    void likeReportsTheBytesItCompares_data();
+    void likeReportsTheBytesItCompares();
+    void longTypedTextIsFoundInLinearTime_data();
+    void longTypedTextIsFoundInLinearTime();
+    void likeAgreesWithTheReferenceOnRepetitiveTexts();
     void scansSeeWhatAnotherConnectionWroteBetweenThem();
     void cataloguesInAFolderWithCyrillicAndBlanks();
 };
@@ -555,8 +564,9 @@ void DataLayerTest::largeResultsReadRowsBackById_data() {
 
 void DataLayerTest::largeResultsReadRowsBackById() {
     QFETCH(int, budget);
-    // More rows than the result keeps blocks of, so blocks are dropped and read again.
-    const int rows = int(ResultSet::kBlockRows * (ResultSet::kCachedBlocks + 6));
+    // Rows read back make many times the budget, so they are dropped and
+    // read again; "driver 12" finds 1,111 of them.
+    const int rows = 18000;
     QList<QStringList> table;
     for (int k = 0; k < rows; ++k) table.append(row(QStringLiteral("driver %1").arg(k)));
     TemporaryDriverCatalogue catalogue(table);
@@ -594,6 +604,245 @@ void DataLayerTest::largeResultsReadRowsBackById() {
              qint64(1111));
     QCOMPARE(results.value(0, 0), QStringLiteral("driver 12"));
     QCOMPARE(results.value(results.rowCount() - 1, 0), QStringLiteral("driver 12999"));
+}
+
+void DataLayerTest::longValuesAreKeptByTheirHeads_data() {
+    QTest::addColumn<int>("budget");
+    QTest::newRow("rows kept") << int(ResultSet::kDefaultValueBudget);
+    QTest::newRow("rows read back") << int(ResultSet::kHeadBytes * 4);
+}
+
+void DataLayerTest::longValuesAreKeptByTheirHeads() {
+    QFETCH(int, budget);
+    // Names of 200 KB, with characters of two and three bytes that the
+    // heads cut through.
+    const int rows = 40;
+    const auto longName = [](int k) {
+        return QStringLiteral("driver %1 ").arg(k) +
+               QStringLiteral("Видео€x").repeated(200'000 / 15) + QString::number(k);
+    };
+    QList<QStringList> table;
+    for (int k = 0; k < rows; ++k) table.append(row(longName(k)));
+    table.append(row(QStringLiteral("driver short")));
+    TemporaryDriverCatalogue catalogue(table, DriverTableLayout::Plain);
+    Query& results = catalogue.results;
+    results.setValueBudget(std::size_t(budget));
+    QCOMPARE(
+        RunDriverSearch(catalogue.connection, results, catalogue.counter, QStringLiteral("driver")),
+        qint64(rows + 1));
+
+    // What the grid shows of every row, read twice: never a whole value.
+    const std::size_t wholeValues = std::size_t(rows) * 200'000 * 2;
+    // Heads and bookkeeping of every row, or twice the budget if less, with
+    // room for the rows that pass it.
+    const std::size_t rowHeads = ResultSet::kHeadBytes + 1024;
+    const std::size_t bound =
+        std::min(std::size_t(2 * budget), std::size_t(rows + 1) * rowHeads) + 2 * rowHeads;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int r = 0; r <= rows; ++r) {
+            const QString name = r < rows ? longName(r) : QStringLiteral("driver short");
+            QCOMPARE(results.valueHead(r, 0, 2000), name.left(2001));
+            QCOMPARE(results.value(r, 2), QStringLiteral("Windows XP"));
+        }
+        QVERIFY2(results.heldValueBytes() < bound,
+                 qPrintable(QString::number(results.heldValueBytes())));
+    }
+    QVERIFY(bound < wholeValues / 10);
+
+    // Whole values are read again, one row at a time, where they are asked for.
+    for (int r = rows - 1; r >= 0; r -= 7) {
+        QCOMPARE(results.value(r, 0), longName(r));
+        QVERIFY(results.heldValueBytes() < bound + 400'000);
+    }
+    results.setCurrentRow(3);
+    QCOMPARE(results.fieldByName(QStringLiteral("Наименование")), longName(3));
+    results.updateRow(3, {{2, QStringLiteral("Linux")}});
+    QCOMPARE(results.value(3, 0), longName(3));
+    QCOMPARE(results.value(3, 2), QStringLiteral("Linux"));
+
+    // Another program changes a long name far past its head. A row kept
+    // since the search is no longer the one shown and is not written; a row
+    // read back is read as the file holds it when it is shown, and written
+    // without undoing the other program's change.
+    sqlite3* other = nullptr;
+    QCOMPARE(sqlite3_open(catalogue.file().toUtf8().constData(), &other), SQLITE_OK);
+    const int changed = sqlite3_exec(
+        other,
+        "UPDATE table_1 SET \"Наименование\" = substr(\"Наименование\", 1, 50000) || 'Z' || "
+        "substr(\"Наименование\", 50002) WHERE \"Наименование\" LIKE 'driver 5 %'",
+        nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    QCOMPARE(changed, SQLITE_OK);
+    QCOMPARE(results.valueHead(5, 0, 2000), longName(5).left(2001));
+    const bool readBack = budget < int(ResultSet::kHeadBytes) * (rows + 1);
+    if (readBack) {
+        results.updateRow(5, {{2, QStringLiteral("Linux")}});
+        QString changedName = longName(5);
+        changedName[50'000] = u'Z';
+        QCOMPARE(results.value(5, 0), changedName);
+        QCOMPARE(results.value(5, 2), QStringLiteral("Linux"));
+    } else {
+        QVERIFY_THROWS_EXCEPTION(EOleException,
+                                 results.updateRow(5, {{2, QStringLiteral("Linux")}}));
+        results.setCurrentRow(5);
+        QVERIFY_THROWS_EXCEPTION(EOleException, results.deleteCurrent());
+        QCOMPARE(results.value(5, 2), QStringLiteral("Windows XP"));
+    }
+    QCOMPARE(results.rowCount(), rows + 1);
+}
+
+void DataLayerTest::likeReportsTheBytesItCompares_data() {
+    QTest::addColumn<QString>("unit");
+    QTest::newRow("ASCII") << QStringLiteral("ab");
+    QTest::newRow("Cyrillic") << QStringLiteral("аб");
+}
+
+void DataLayerTest::likeReportsTheBytesItCompares() {
+    QFETCH(QString, unit);
+    // Every other place of the text begins the pattern's long middle part,
+    // which fails only at its end; with "_" in it, every place is tried in
+    // turn: some 37 million characters compared. The text holds every three
+    // characters of the pattern, so that an index of them cannot leave it
+    // out.
+    const QByteArray text = (unit + QStringLiteral("c") + unit.repeated(10'000)).toUtf8();
+    const QString typed = unit.repeated(2'500) + QStringLiteral("_c");
+    const QByteArray pattern = (u'%' + typed + u'%').toUtf8();
+    const LikePattern like(std::string_view(pattern.constData(), std::size_t(pattern.size())));
+    const std::string_view subject(text.constData(), std::size_t(text.size()));
+
+    std::uint64_t reported = 0;
+    LikeWork work;
+    work.look = [&reported](std::uint64_t bytes) {
+        reported += bytes;
+        return true;
+    };
+    bool stopped = true;
+    QVERIFY(!like.matches(subject, &work, &stopped));
+    QVERIFY(!stopped);
+    QVERIFY2(reported + work.sinceLook > 30'000'000, qPrintable(QString::number(reported)));
+
+    // Stopped at the first look.
+    int looks = 0;
+    work.sinceLook = 0;
+    work.look = [&looks](std::uint64_t) { return ++looks > 1; };
+    QVERIFY(!like.matches(subject, &work, &stopped));
+    QVERIFY(stopped);
+    QCOMPARE(looks, 1);
+
+    // In a statement: stopped with the bound's message.
+    TemporaryDriverCatalogue catalogue(
+        {row(QString::fromUtf8(text)), row(QString::fromUtf8(text))});
+    catalogue.connection.open();
+    catalogue.connection.setWorkLimit(5'000'000);
+    int slow = 0;
+    catalogue.connection.setSlowWorkHandler([&slow] { ++slow; }, 0);
+    try {
+        catalogue.searchDrivers(typed);
+        QFAIL("The search was not stopped");
+    } catch (const EOleException& error) {
+        QCOMPARE(error.message(),
+                 QStringLiteral("The statement was stopped: it took far more work than reading "
+                                "any catalogue needs, so the file cannot be what it seems."));
+    }
+    QVERIFY(slow > 0);
+    catalogue.connection.setWorkLimit(Connection::kDefaultWorkLimit);
+    QCOMPARE(catalogue.searchDrivers(typed), qint64(0));
+    QCOMPARE(catalogue.searchDrivers(unit.repeated(2'500)), qint64(2));
+}
+
+void DataLayerTest::longTypedTextIsFoundInLinearTime_data() {
+    QTest::addColumn<QString>("unit");
+    QTest::addColumn<QString>("typedUnit");
+    QTest::newRow("ASCII") << QStringLiteral("ab") << QStringLiteral("ab");
+    QTest::newRow("ASCII, other case") << QStringLiteral("ab") << QStringLiteral("AB");
+    QTest::newRow("Cyrillic") << QStringLiteral("аб") << QStringLiteral("аб");
+    QTest::newRow("Cyrillic, other case") << QStringLiteral("аб") << QStringLiteral("АБ");
+}
+
+void DataLayerTest::longTypedTextIsFoundInLinearTime() {
+    QFETCH(QString, unit);
+    QFETCH(QString, typedUnit);
+    // 400 names of 20 KB, a typed text of 5,001 characters whose every
+    // three characters each name holds, and which begins at every other
+    // place of each name but lies whole in none, or at the very end of one.
+    const QString typed = typedUnit.repeated(2'500) + u'c';
+    const QString name = unit + u'c' + unit.repeated(10'000);
+    const QString last = name + typed.toLower();
+
+    const auto work = [](const QString& pattern, const QString& text, bool* matched) {
+        const QByteArray p = pattern.toUtf8();
+        const QByteArray t = text.toUtf8();
+        std::uint64_t bytes = 0;
+        LikeWork counted;
+        counted.look = [&bytes](std::uint64_t more) {
+            bytes += more;
+            return true;
+        };
+        bool stopped = false;
+        *matched = LikePattern(std::string_view(p.constData(), std::size_t(p.size())))
+                       .matches(std::string_view(t.constData(), std::size_t(t.size())), &counted,
+                                &stopped);
+        return bytes + counted.sinceLook;
+    };
+    bool matched = true;
+    const std::uint64_t none = work(u'%' + typed + u'%', name, &matched);
+    QVERIFY(!matched);
+    QVERIFY2(none < 4 * std::uint64_t(name.toUtf8().size()), qPrintable(QString::number(none)));
+    const std::uint64_t one = work(u'%' + typed + u'%', last, &matched);
+    QVERIFY(matched);
+    QVERIFY2(one < 4 * std::uint64_t(last.toUtf8().size()), qPrintable(QString::number(one)));
+
+    QList<QStringList> table;
+    for (int k = 0; k < 399; ++k) table.append(row(name));
+    table.append(row(last));
+    // A plain table: every name goes through like().
+    TemporaryDriverCatalogue catalogue(table, DriverTableLayout::Plain);
+    catalogue.connection.open();
+    // A bound that a search trying every place in turn would pass many
+    // times over: four times the names' bytes.
+    catalogue.connection.setWorkLimit(4 * 400 * std::uint64_t(last.toUtf8().size()));
+    QCOMPARE(catalogue.searchDrivers(typed), qint64(1));
+    QCOMPARE(catalogue.results.valueHead(0, 0, 10), last.left(11));
+    QCOMPARE(catalogue.searchDrivers(typed.chopped(1) + u'x'), qint64(0));
+}
+
+void DataLayerTest::likeAgreesWithTheReferenceOnRepetitiveTexts() {
+    // Texts of few letters make a long part begin at many places, so that
+    // the search for it goes over to the linear one within each text.
+    const QStringList letters{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("A"),
+                              QStringLiteral("B"), QStringLiteral("а"), QStringLiteral("б"),
+                              QStringLiteral("Б"), QStringLiteral("c")};
+    QRandomGenerator random(20);
+    const auto run = [&random, &letters](int length, int kinds) {
+        QString text;
+        for (int k = 0; k < length; ++k) text += letters[random.bounded(kinds)];
+        return text;
+    };
+    int matched = 0;
+    for (int round = 0; round < 20'000; ++round) {
+        // Latin only in half the rounds: such patterns compare bytes.
+        const int kinds = round % 2 == 0 ? 4 : int(letters.size());
+        const QString text = run(50 + random.bounded(350), kinds);
+        QString pattern = random.bounded(4) == 0 ? QString() : QStringLiteral("%");
+        const int parts = 1 + random.bounded(3);
+        for (int part = 0; part < parts; ++part) {
+            QString piece = random.bounded(2) == 0 ? text.mid(random.bounded(text.size()), 40)
+                                                   : run(1 + random.bounded(40), kinds);
+            if (random.bounded(10) == 0) piece[random.bounded(piece.size())] = u'_';
+            pattern += piece;
+            if (part + 1 < parts || random.bounded(4) != 0) pattern += u'%';
+        }
+        const QByteArray p = pattern.toUtf8();
+        const QByteArray t = text.toUtf8();
+        const bool expected = quarrow::test::ReferenceLike(pattern, text);
+        const bool actual = LikePattern(std::string_view(p.constData(), std::size_t(p.size())))
+                                .matches(std::string_view(t.constData(), std::size_t(t.size())));
+        if (actual != expected) {
+            QFAIL(qPrintable(QStringLiteral("'%1' LIKE '%2': %3").arg(text, pattern).arg(actual)));
+        }
+        if (expected) ++matched;
+    }
+    QVERIFY2(matched > 2'000, qPrintable(QString::number(matched)));
 }
 
 void DataLayerTest::scansSeeWhatAnotherConnectionWroteBetweenThem() {

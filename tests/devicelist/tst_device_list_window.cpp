@@ -11,6 +11,7 @@
 #include "program/Startup.h"
 #include "shell/Endpoints.h"
 
+#include <sqlite3.h>
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
 #include <QClipboard>
@@ -88,6 +89,7 @@ private slots:
     void missingCatalogueStillListsTheDevices();
     void catalogueHeldByTheUnknownDeviceWindow();
     void noDevices();
+    void longNamesAreCutShort();
 
 private:
     // Shows the device list as "ДУ" does where the desktop runs no scripts,
@@ -469,6 +471,43 @@ void DeviceListWindowTest::noDevices() {
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("kept"));
     QVERIFY(!Form4->isVisible());
     QVERIFY(!Form5->ADOConnection1->isOpen());
+}
+
+void DeviceListWindowTest::longNamesAreCutShort() {
+    // The graphics card's own row names it in 30 MB.
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open(catalogue().toUtf8().constData(), &db), SQLITE_OK);
+    const int changed =
+        sqlite3_exec(db,
+                     "UPDATE device SET device = device || ' ' || hex(zeroblob(15000000)) "
+                     "WHERE device LIKE 'PCI\\VEN_10DE&DEV_0393&SUBSYS_04011043 %'",
+                     nullptr, nullptr, nullptr);
+    QCOMPARE(sqlite3_changes(db), 1);
+    sqlite3_close(db);
+    QCOMPARE(changed, SQLITE_OK);
+
+    QString shown;
+    QString tip;
+    showDeviceList([&] {
+        // Painted, as the user sees it, with that row current.
+        selectRow(GraphicsCard);
+        Form5->Grid1->viewport()->grab();
+        const QModelIndex name =
+            Form5->Grid1Model->index(GraphicsCard, DeviceListModel::NameColumn);
+        shown = name.data().toString();
+        tip = name.data(Qt::ToolTipRole).toString();
+        Form5->close();
+    });
+    const QString named = SampleComputerRows().at(GraphicsCard).section(u'|', 1, 1);
+    QCOMPARE(shown.size(), 2001);
+    QVERIFY2(shown.startsWith(named + QStringLiteral(" 0000")), qPrintable(shown.left(100)));
+    QVERIFY(shown.endsWith(QChar(0x2026)));
+    QCOMPARE(tip, shown);
+    QStringList others = SampleComputerRows();
+    others.removeAt(GraphicsCard);
+    QStringList rows = shownRows(Form5->Grid1Model);
+    rows.removeAt(GraphicsCard);
+    QCOMPARE(rows, others);
 }
 
 QUARROW_TEST_MAIN(DeviceListWindowTest)

@@ -38,6 +38,9 @@ private slots:
     void cleanup();
 
     void keystrokeStartsEditingTheCell();
+    void typingRightAfterAClickEditsTheClickedCell_data();
+    void typingRightAfterAClickEditsTheClickedCell();
+    void clickOnTheCurrentCellOpensItsEditor();
     void changeIsWrittenWhenLeavingTheRow_data();
     void changeIsWrittenWhenLeavingTheRow();
     void escapeDropsTheChange_data();
@@ -55,6 +58,9 @@ private slots:
     void refusedChangeStopsTheSearch();
     void refusedDeletionKeepsTheRow();
     void changedCodeKeepsTheRowEditable();
+    void closingTheWindowWritesTheChangedRow_data();
+    void closingTheWindowWritesTheChangedRow();
+    void refusedWriteKeepsTheWindowOpen();
 
 private:
     void createWindow();
@@ -70,6 +76,8 @@ private:
     QLineEdit* typeInCell(int row, int column, const QString& text);
     QLineEdit* typeHere(const QString& text);
     void pressEnter(QLineEdit* editor);
+    // Keys go where a keyboard's keys go: to the widget with the focus.
+    static void typeIntoFocus(const QString& text);
 
     std::unique_ptr<TemporaryCurrentFolder> folder_;
     std::unique_ptr<RecordingLauncher> launcher_;
@@ -135,6 +143,63 @@ void DeviceGridTest::pressEnter(QLineEdit* editor) {
     QTest::keyClick(editor, Qt::Key_Return);
     // The editor hands its text over from the event queue.
     QCoreApplication::processEvents();
+}
+
+void DeviceGridTest::typeIntoFocus(const QString& text) {
+    for (const QChar c : text) QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+}
+
+void DeviceGridTest::typingRightAfterAClickEditsTheClickedCell_data() {
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("typed");
+    // The first key typed begins the next row's value.
+    QTest::newRow("ID") << 0 << QStringLiteral("25");
+    QTest::newRow("device") << 1 << QStringLiteral("USB\\VID_0781&PID_5567 SanDisk Cruzer");
+}
+
+void DeviceGridTest::typingRightAfterAClickEditsTheClickedCell() {
+    QFETCH(int, column);
+    QFETCH(QString, typed);
+    clickCell(0, column);
+    QCOMPARE(grid()->currentIndex(), model()->index(0, column));
+    // Clicked again and typed into before a double click could have come.
+    const QModelIndex aimed = model()->index(0, column);
+    QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, grid()->visualRect(aimed).center());
+    typeIntoFocus(typed);
+    QCOMPARE(grid()->currentIndex(), aimed);
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    QVERIFY(editor != nullptr);
+    QCOMPARE(editor->text(), typed);
+    QTest::keyClick(editor, Qt::Key_Down);
+
+    QStringList expected = kRows;
+    expected[0] = column == 0 ? QStringLiteral("25|") + kRows[0].section(u'|', 1)
+                              : QStringLiteral("1|") + typed;
+    QCOMPARE(ShownRows(model()), expected);
+    QCOMPARE(grid()->currentIndex().row(), 1);
+    std::sort(expected.begin(), expected.end(), [](const QString& a, const QString& b) {
+        return a.section(u'|', 0, 0).toInt() < b.section(u'|', 0, 0).toInt();
+    });
+    QCOMPARE(StoredDevices(catalogue()), expected);
+}
+
+void DeviceGridTest::clickOnTheCurrentCellOpensItsEditor() {
+    clickCell(1, 1);
+    const QModelIndex clicked = model()->index(1, 1);
+    QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, grid()->visualRect(clicked).center());
+    QTRY_VERIFY(qobject_cast<QLineEdit*>(QApplication::focusWidget()) != nullptr);
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    QCOMPARE(editor->text(), kRows[1].section(u'|', 1));
+    QCOMPARE(grid()->currentIndex(), clicked);
+    QTest::keyClick(editor, Qt::Key_Escape);
+
+    // A double click opens none: the first click of it selects.
+    const QModelIndex other = model()->index(2, 1);
+    QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, grid()->visualRect(other).center());
+    QTest::mouseDClick(grid()->viewport(), Qt::LeftButton, {}, grid()->visualRect(other).center());
+    QTest::qWait(QApplication::doubleClickInterval() + 100);
+    QCOMPARE(QApplication::focusWidget(), grid());
+    QCOMPARE(StoredDevices(catalogue()), kRows);
 }
 
 void DeviceGridTest::keystrokeStartsEditingTheCell() {
@@ -511,6 +576,74 @@ void DeviceGridTest::changedCodeKeepsTheRowEditable() {
     QTest::keyClick(grid(), Qt::Key_Delete, Qt::ControlModifier);
     QVERIFY(seen->seen);
     QCOMPARE(StoredDevices(catalogue()), (QStringList{kRows[1], kRows[2]}));
+}
+
+void DeviceGridTest::closingTheWindowWritesTheChangedRow_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("typed, Enter") << QStringLiteral("Enter") << true;
+    QTest::newRow("typed, the editor still open") << QStringLiteral("editor") << true;
+    QTest::newRow("new row, Enter") << QStringLiteral("new row") << true;
+    QTest::newRow("typed, Enter, Esc") << QStringLiteral("Esc") << false;
+    QTest::newRow("untouched new row") << QStringLiteral("untouched") << false;
+}
+
+void DeviceGridTest::closingTheWindowWritesTheChangedRow() {
+    QFETCH(QString, how);
+    QFETCH(bool, written);
+    const QString typed = QStringLiteral("PCI\\VEN_8086&DEV_24C2 Intel 82801DB USB");
+    const bool newRow = how.contains(u"new row") || how == u"untouched";
+    clickCell(newRow ? 2 : 1, 1);
+    if (newRow) QTest::keyClick(grid(), Qt::Key_Down);
+    if (how != u"untouched") {
+        QLineEdit* editor = typeHere(typed);
+        QVERIFY(editor != nullptr);
+        if (how != u"editor") pressEnter(editor);
+        if (how == u"Esc") QTest::keyClick(grid(), Qt::Key_Escape);
+    }
+    QCOMPARE(StoredDevices(catalogue()), kRows);
+
+    ShownDialogs dialogs(true);
+    QVERIFY(Form4->close());
+    QVERIFY(!Form4->isVisible());
+    QCOMPARE(dialogs.dialogs.size(), 0);
+    QStringList expected = kRows;
+    if (written && newRow) expected.append(QStringLiteral("4|") + typed);
+    if (written && !newRow) expected[1] = QStringLiteral("2|") + typed;
+    QCOMPARE(StoredDevices(catalogue()), expected);
+
+    // Shown again, the grid shows the file's rows, with no change pending.
+    Form4->show();
+    QVERIFY(QTest::qWaitForWindowActive(Form4));
+    QVERIFY(!indicators().contains(kEditing) && !indicators().contains(kNew));
+    QStringList shown = kRows;
+    if (written && newRow) shown.append(expected.last());
+    if (written && !newRow) shown[1] = expected[1];
+    QCOMPARE(ShownRows(model()), shown);
+}
+
+void DeviceGridTest::refusedWriteKeepsTheWindowOpen() {
+    QLineEdit* editor = typeInCell(1, 1, QStringLiteral("typed"));
+    QVERIFY(editor != nullptr);
+    pressEnter(editor);
+    {
+        WriteLock lock(catalogue());
+        QVERIFY(lock.isHeld());
+        const auto seen = AnswerNextDialog(QStringLiteral("OK"));
+        QVERIFY(!Form4->close());
+        QVERIFY(seen->seen);
+        QCOMPARE(seen->objectName, QStringLiteral("AppMessageBox"));
+        QCOMPARE(seen->text, QStringLiteral("database is locked."));
+    }
+    // The window stays, with what was typed, for the user to retry or drop.
+    QVERIFY(Form4->isVisible());
+    QCOMPARE(indicator(1), kEditing);
+    QCOMPARE(model()->index(1, 1).data().toString(), QStringLiteral("typed"));
+    QCOMPARE(StoredDevices(catalogue()), kRows);
+
+    QTest::keyClick(grid(), Qt::Key_Escape);
+    QVERIFY(Form4->close());
+    QCOMPARE(StoredDevices(catalogue()), kRows);
 }
 
 QUARROW_TEST_MAIN(DeviceGridTest)

@@ -1,10 +1,14 @@
 #include "CatalogueWriter.h"
 #include "DevicesFixture.h"
+#include "ModalWindow.h"
 #include "TestSupport.h"
 #include "db/Connection.h"
 #include "db/Query.h"
 #include "devices/TForm4.h"
+#include "forms/BusyCursor.h"
 #include "forms/ShowModal.h"
+#include "mainwindow/TForm1.h"
+#include "program/Startup.h"
 #include "shell/Endpoints.h"
 #include "stores/DeviceCatalogue.h"
 #include "widgets/EditableDBGrid.h"
@@ -18,6 +22,7 @@
 #include <QStandardPaths>
 #include <QtTest>
 #include <limits>
+#include <optional>
 
 using namespace quarrow;
 using namespace quarrow::test;
@@ -70,6 +75,9 @@ private slots:
     void unopenableCatalogueStillHandsLookupsOver();
     void catalogueHeldByAnotherProcess();
     void closingAndReopeningKeepsState();
+    void longComparisonInOneRowIsBounded();
+    void closingTheProgramWritesTheChangedRow_data();
+    void closingTheProgramWritesTheChangedRow();
 
 private:
     void createWindow();
@@ -86,6 +94,7 @@ void DevicesWindowTest::init() {
 }
 
 void DevicesWindowTest::cleanup() {
+    DestroyWindowSet();
     delete Form4;
     Form4 = nullptr;
     launcher_.reset();
@@ -587,6 +596,105 @@ void DevicesWindowTest::closingAndReopeningKeepsState() {
     QCOMPARE(Form4->sLabel3->text(), QStringLiteral("2"));
     QCOMPARE(launcher_->targets, QStringList{DeviceLookupUrl() + QStringLiteral("VEN_")});
     QVERIFY(Form4->ADOConnection1->isOpen());
+}
+
+void DevicesWindowTest::longComparisonInOneRowIsBounded() {
+    // Every place of each text begins the typed text, which differs only at
+    // its end and, with "_" in it, is tried at each place in turn: millions
+    // of characters compared in each row, while the engine takes a few
+    // steps. The texts hold every three characters typed, so the index
+    // cannot leave them out.
+    const QString unit = QStringLiteral("ab");
+    QStringList devices;
+    for (int k = 1; k <= 3; ++k) {
+        devices.append(QStringLiteral("%1|").arg(k) + unit + u'c' + unit.repeated(10'000));
+    }
+    WriteDevices(catalogue(), devices);
+    const QString typed = unit.repeated(2'500) + QStringLiteral("_c");
+    createWindow();
+    // Opened by a first search, so that the bound can be set on it.
+    search(QStringLiteral("c"));
+    QCOMPARE(Form4->sLabel3->text(), QStringLiteral("3"));
+    Form4->ADOConnection1->setWorkLimit(20'000'000);
+    std::optional<Qt::CursorShape> during;
+    // Slow from the first look at the work done.
+    Form4->ADOConnection1->setSlowWorkHandler(
+        [&during] {
+            ShowBusyCursor();
+            if (QGuiApplication::overrideCursor() != nullptr) {
+                during = QGuiApplication::overrideCursor()->shape();
+            }
+        },
+        0);
+
+    const auto seen = AnswerNextDialog(QStringLiteral("OK"));
+    search(typed);
+    QVERIFY(seen->seen);
+    QCOMPARE(seen->text,
+             QStringLiteral("The statement was stopped: it took far more work than reading any "
+                            "catalogue needs, so the file cannot be what it seems."));
+    QCOMPARE(during, std::optional<Qt::CursorShape>(Qt::WaitCursor));
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    QCOMPARE(Form4->sLabel3->text(), QStringLiteral("3"));
+
+    Form4->ADOConnection1->setWorkLimit(Connection::kDefaultWorkLimit);
+    search(typed);
+    QCOMPARE(Form4->sLabel3->text(), QStringLiteral("0"));
+    search(unit.repeated(2'500));
+    QCOMPARE(Form4->sLabel3->text(), QStringLiteral("3"));
+}
+
+void DevicesWindowTest::closingTheProgramWritesTheChangedRow_data() {
+    QTest::addColumn<bool>("escape");
+    QTest::addColumn<bool>("allAtOnce");
+    QTest::newRow("Enter; this window, then the main one") << false << false;
+    QTest::newRow("Enter; every window, as the session ends") << false << true;
+    QTest::newRow("Enter, Esc; this window, then the main one") << true << false;
+}
+
+void DevicesWindowTest::closingTheProgramWritesTheChangedRow() {
+    QFETCH(bool, escape);
+    QFETCH(bool, allAtOnce);
+    WriteDevices(catalogue(), kDevices);
+    WriteDriverCatalogue(folder_->filePath(QStringLiteral("vek.mdb")), QStringLiteral("kavrel"),
+                         {DriverCatalogueColumns(), {}});
+    const QString typed = QStringLiteral("PCI\\VEN_8086&DEV_24C2 Intel 82801DB USB");
+    QStringList expected = StoredDevices(catalogue());
+    if (!escape) expected[1] = QStringLiteral("2|") + typed;
+    ShownDialogs dialogs(true);
+    bool typedShown = false;
+    const int exitCode = RunQuarrow([&] {
+        CreateWindowSet();
+        QTimer::singleShot(0, Form1, [&] {
+            WhenShownModally(Form4, [&] {
+                search(QStringLiteral("Intel"));
+                QTest::keyClick(Form4->DBGrid1, Qt::Key_Right);
+                QTest::keyClick(Form4->DBGrid1, Qt::Key_F2);
+                auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+                if (editor == nullptr) {
+                    Form4->hide();
+                    return;
+                }
+                editor->selectAll();
+                QTest::keyClicks(editor, typed);
+                QTest::keyClick(editor, Qt::Key_Return);
+                QCoreApplication::processEvents();
+                typedShown = Form4->DBGrid1->model()->index(0, 1).data().toString() == typed;
+                if (escape) QTest::keyClick(Form4->DBGrid1, Qt::Key_Escape);
+                if (allAtOnce) {
+                    QApplication::closeAllWindows();
+                } else {
+                    Form4->close();
+                }
+            });
+            QTest::mouseClick(Form1->Button8, Qt::LeftButton);
+            if (!allAtOnce) Form1->close();
+        });
+    });
+    QCOMPARE(exitCode, 0);
+    QVERIFY(typedShown);
+    QCOMPARE(dialogs.dialogs.size(), 0);
+    QCOMPARE(StoredDevices(catalogue()), expected);
 }
 
 QUARROW_TEST_MAIN(DevicesWindowTest)

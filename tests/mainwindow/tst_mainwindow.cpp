@@ -58,6 +58,7 @@ private slots:
     void searchThatFindsNothing();
     void secondSearchReplacesTheResult();
     void enterInGridDownloadsTheCurrentRow();
+    void otherCharactersDoNothingInTheGrid();
     void deletionAsksAndRemovesFromFile_data();
     void deletionAsksAndRemovesFromFile();
     void deletionOnEmptyGridDoesNothing();
@@ -357,6 +358,25 @@ void MainWindowTest::enterInGridDownloadsTheCurrentRow() {
     QTest::keyClick(Form1->DBGrid1, Qt::Key_Down);
     QTest::keyClick(Form1->DBGrid1, Qt::Key_Return);
     QCOMPARE(launcher.targets, QStringList{QStringLiteral("http://two.example/a 2.zip")});
+}
+
+void MainWindowTest::otherCharactersDoNothingInTheGrid() {
+    // Each name begins with a character typed below: a view's search by
+    // typed text would move to it.
+    makeCatalogue({driver(QStringLiteral("GeForce 7300")), driver(QStringLiteral("Radeon 9600")),
+                   driver(QStringLiteral("7800 GTX")), driver(QStringLiteral("ATI 9600"))});
+    createWindow();
+    RecordingLauncher launcher;
+    search(QStringLiteral("0"));
+    QCOMPARE(Form1->sLabel3->text(), QStringLiteral("4"));
+    DBGrid* grid = Form1->DBGrid1;
+    grid->setCurrentIndex(grid->model()->index(0, 1));
+    QTest::keyClicks(grid, QStringLiteral("R7A r"));
+    QCOMPARE(grid->currentIndex(), grid->model()->index(0, 1));
+    QCOMPARE(Form1->ADOQuery1->currentRow(), 0);
+    QCOMPARE(Form1->DBEdit2->text(), QStringLiteral("GeForce 7300"));
+    QVERIFY(launcher.targets.isEmpty());
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
 }
 
 void MainWindowTest::deletionAsksAndRemovesFromFile_data() {
